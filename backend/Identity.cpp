@@ -1,0 +1,85 @@
+#include "backend/Identity.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "win/Handle.h"
+#include "win/Text.h"
+
+std::string GetProgramVersion() {
+  HMODULE module = GetModuleHandleW(nullptr);
+  HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16) /* RT_VERSION */);
+  if (!info) return {};
+  const DWORD size = SizeofResource(module, info);
+  HGLOBAL loaded = LoadResource(module, info);
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  if (!data || size == 0) return {};
+  // VerQueryValueW may write into the block, so it works on a private copy.
+  std::vector<unsigned char> copy(static_cast<const unsigned char*>(data),
+                                  static_cast<const unsigned char*>(data) + size);
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedSize = 0;
+  if (!VerQueryValueW(copy.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed ||
+      fixedSize < sizeof(VS_FIXEDFILEINFO)) {
+    return {};
+  }
+  return win::Format("%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                     HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+}
+
+std::string GetOsVersion() {
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  auto rtlGetVersion =
+      ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+            : nullptr;
+  if (!rtlGetVersion) return {};
+  OSVERSIONINFOEXW info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+  if (rtlGetVersion(&info) != 0) return {};
+  return win::Format("%lu.%lu.%lu", info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber);
+}
+
+std::string ReadMachineGuid() {
+  win::RegKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Cryptography", 0, KEY_READ | KEY_WOW64_64KEY,
+                    key.Put()) != ERROR_SUCCESS) {
+    return {};
+  }
+  char buffer[255] = {};
+  DWORD size = sizeof(buffer);
+  if (RegQueryValueExA(key.Get(), "MachineGuid", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
+      ERROR_SUCCESS) {
+    return {};
+  }
+  // A value that fills the buffer completely has no terminator of its own.
+  return std::string(buffer, strnlen(buffer, sizeof(buffer)));
+}
+
+std::wstring DownloadTokenFromPath(const std::wstring& programPath) {
+  const size_t underscore = programPath.rfind(L'_');
+  if (underscore == std::wstring::npos) return {};
+  std::wstring token = programPath.substr(underscore + 1);
+  if (const size_t dot = token.rfind(L'.'); dot != std::wstring::npos) token.resize(dot);
+  if (token.size() == 7 && token.find(L'-') != std::wstring::npos) return token;
+  return {};
+}
+
+std::wstring GetDownloadToken() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return DownloadTokenFromPath(std::wstring(path, length));
+}
+
+std::wstring CreateTempFolder() {
+  wchar_t tempPath[MAX_PATH] = {};
+  const DWORD length = GetTempPathW(MAX_PATH, tempPath);
+  if (length == 0 || length > MAX_PATH) return {};
+  wchar_t unique[MAX_PATH] = {};
+  if (GetTempFileNameW(tempPath, L"ISV", 0, unique) == 0) return {};
+  DeleteFileW(unique);
+  CreateDirectoryW(unique, nullptr);
+  return unique;
+}

@@ -1,0 +1,67 @@
+#include "win/Text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+namespace win {
+
+std::wstring Widen(std::string_view bytes, UINT codePage) {
+  if (bytes.empty()) return {};
+  const int size = static_cast<int>(bytes.size());
+  const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
+  if (needed <= 0) return {};
+  std::wstring text(static_cast<size_t>(needed), L'\0');
+  MultiByteToWideChar(codePage, 0, bytes.data(), size, text.data(), needed);
+  return text;
+}
+
+std::string Narrow(std::wstring_view text, UINT codePage) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int needed = WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return {};
+  std::string bytes(static_cast<size_t>(needed), '\0');
+  WideCharToMultiByte(codePage, 0, text.data(), size, bytes.data(), needed, nullptr, nullptr);
+  return bytes;
+}
+
+std::wstring FormatW(const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  const int needed = _vscwprintf(format, copy);
+  va_end(copy);
+  std::wstring text;
+  if (needed > 0) {
+    std::vector<wchar_t> buffer(static_cast<size_t>(needed) + 1);
+    _vsnwprintf(buffer.data(), buffer.size(), format, args);
+    text.assign(buffer.data(), static_cast<size_t>(needed));
+  }
+  va_end(args);
+  return text;
+}
+
+std::string Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  const int needed = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text;
+  if (needed > 0) {
+    text.resize(static_cast<size_t>(needed) + 1);
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<size_t>(needed));
+  }
+  va_end(args);
+  return text;
+}
+
+void DebugOut(std::wstring_view text) {
+  OutputDebugStringW(std::wstring(text).c_str());
+}
+
+}  // namespace win
