@@ -1,0 +1,37 @@
+#include "Input.h"
+
+namespace uidriver {
+
+HWND FocusTarget(HWND hwnd) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  const DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+  if (thread != 0 && GetGUIThreadInfo(thread, &info) && info.hwndFocus &&
+      (info.hwndFocus == hwnd || IsChild(hwnd, info.hwndFocus))) {
+    return info.hwndFocus;
+  }
+  return hwnd;
+}
+
+HWND PostKey(HWND hwnd, UINT vk) {
+  const HWND target = FocusTarget(hwnd);
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
+  PostMessageW(target, WM_KEYDOWN, vk, 1 | scan);
+  PostMessageW(target, WM_KEYUP, vk, 1 | scan | (1 << 30) | (static_cast<LPARAM>(1) << 31));
+  return target;
+}
+
+bool TypeKey(HWND hwnd, UINT vk) {
+  const HWND root = GetAncestor(hwnd, GA_ROOT);
+  SetForegroundWindow(root ? root : hwnd);
+  INPUT inputs[2] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = static_cast<WORD>(vk);
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+  }
+  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  return SendInput(2, inputs, sizeof(INPUT)) == 2;
+}
+
+}  // namespace uidriver
