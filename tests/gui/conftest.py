@@ -1,0 +1,159 @@
+"""Session set-up for the GUI tests: an X server, the Wine prefix, a warm wineserver, one UI driver.
+
+The GUI tests use their own prefix (build/wineprefix-gui, or $WELVANE_GUI_WINEPREFIX) so that ending every
+Wine process at the end of the session, and the wizards' single-instance rule, never touch a demo or another
+run that uses build/wineprefix. $WELVANE_DISPLAY names an X display to use instead of starting Xvfb.
+"""
+
+import os
+import re
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+import pytest
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+from welvane_ui import BIN, DIALOG_CLASS, FLAVOURS, ROOT, Driver, Wizard  # noqa: E402
+
+ARTIFACTS = ROOT / "artifacts" / "gui"
+LOGS = ARTIFACTS / "logs"
+
+
+def _start_xvfb():
+    read_fd, write_fd = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    number = b""
+    with os.fdopen(read_fd, "rb") as pipe:
+        while not number.endswith(b"\n"):
+            chunk = pipe.read(1)
+            if not chunk:
+                break
+            number += chunk
+    if not number.strip():
+        xvfb.kill()
+        raise RuntimeError("Xvfb did not start")
+    return xvfb, ":" + number.decode().strip()
+
+
+@pytest.fixture(scope="session")
+def display():
+    given = os.environ.get("WELVANE_DISPLAY")
+    if given:
+        yield given
+        return
+    xvfb, name = _start_xvfb()
+    try:
+        yield name
+    finally:
+        xvfb.terminate()
+        try:
+            xvfb.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            xvfb.kill()
+
+
+@pytest.fixture(scope="session")
+def wine_env(display):
+    for exe in ("uidriver.exe", "uidriver-hook.dll", "welvane-dlm.exe", "welvane-isv.exe", "welvane-unknown.exe"):
+        if not (BIN / exe).exists():
+            pytest.exit(f"build/bin/{exe} is missing: run scripts/build first", returncode=2)
+    prefix = Path(os.environ.get("WELVANE_GUI_WINEPREFIX", ROOT / "build" / "wineprefix-gui"))
+    env = dict(os.environ)
+    env.update({
+        "DISPLAY": display,
+        "WINEPREFIX": str(prefix),
+        "WELVANE_WINEPREFIX": str(prefix),  # read by scripts/wine-env
+        "WINEARCH": "win64",
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+    })
+    subprocess.run([str(ROOT / "scripts" / "wine-prefix")], env=env, check=True)
+    subprocess.run(["wineserver", "-p"], env=env, check=True)
+    try:
+        yield env
+    finally:
+        # Ends every process of our prefix, including any a failed test left behind.
+        subprocess.run(["wineserver", "-k"], env=env, check=False)
+        subprocess.run(["wineserver", "-w"], env=env, check=False, timeout=30)
+
+
+@pytest.fixture(scope="session")
+def driver(wine_env):
+    LOGS.mkdir(parents=True, exist_ok=True)
+    ui = Driver(wine_env, LOGS / "uidriver.stderr")
+    try:
+        yield ui
+    finally:
+        ui.shutdown()
+
+
+def _artifact_name(node_name):
+    return re.sub(r"[^A-Za-z0-9_.-]+", "_", node_name).strip("_")
+
+
+@pytest.fixture
+def screenshot(request, display):
+    """screenshot("state") saves the whole screen as artifacts/gui/<test>-<state>.png and returns the path."""
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+
+    def take(state):
+        path = ARTIFACTS / f"{_artifact_name(request.node.name)}-{state}.png"
+        subprocess.run(["import", "-display", display, "-window", "root", str(path)], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        return path
+
+    return take
+
+
+@pytest.fixture
+def wizard(request, driver, wine_env):
+    """Factory: wizard("dlm"|"isv"|"unknown", env={...}, wait_window=True) starts a wizard under Wine.
+
+    With wait_window it returns once the main dialog is shown (Wizard.hwnd). Extra environment such as
+    {"WINEDEBUG": "+debugstr"} puts OutputDebugString text into Wizard.stderr_text(). Every process started
+    here is ended when the test ends.
+    """
+    started = []
+
+    def start(flavour, env=None, wait_window=True, timeout_ms=20000):
+        exe, caption = FLAVOURS[flavour]
+        before = {p["pid"] for p in driver.processes(exe)}
+        LOGS.mkdir(parents=True, exist_ok=True)
+        stderr_path = LOGS / f"{_artifact_name(request.node.name)}-{flavour}-{len(started)}.stderr"
+        with open(stderr_path, "wb") as stderr:
+            popen = subprocess.Popen(["wine", str(BIN / exe)], env={**wine_env, **(env or {})}, cwd=ROOT,
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr)
+        wiz = Wizard(flavour=flavour, popen=popen, stderr_path=stderr_path, caption=caption)
+        started.append(wiz)
+        # The Windows pid: the process of that executable that was not there before.
+        deadline = time.monotonic() + timeout_ms / 1000
+        while wiz.pid is None and time.monotonic() < deadline:
+            new = [p["pid"] for p in driver.processes(exe) if p["pid"] not in before]
+            if new:
+                wiz.pid = new[0]
+            elif popen.poll() is not None:
+                break
+            else:
+                time.sleep(0.05)
+        if wait_window:
+            assert wiz.pid is not None, f"{exe} did not start"
+            wiz.hwnd = driver.wait_window(DIALOG_CLASS, caption, timeout_ms, wiz.pid)
+        return wiz
+
+    yield start
+
+    for wiz in started:
+        if wiz.popen.poll() is None:
+            if wiz.pid is not None:
+                driver.terminate(wiz.pid)
+            try:
+                wiz.popen.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                wiz.popen.kill()
+                wiz.popen.wait()
