@@ -126,3 +126,16 @@ std::string ConfigurationManager::GetUserId() {
   if (m_userId.empty()) m_userId = ReadMachineGuid();
   return m_userId;
 }
+
+PathTokenTable ConfigurationManager::GetPathTokens() {
+  if (!m_pathTokensReady) {
+    BuildPathTokens(m_pathTokens, m_pathTokens64);
+    m_pathTokensReady = true;
+  }
+  return m_pathTokens;
+}
+
+PathTokenTable ConfigurationManager::GetPathTokens64() {
+  GetPathTokens();
+  return m_pathTokens64;
+}

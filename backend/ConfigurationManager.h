@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "backend/PathTokens.h"
 #include "backend/Singleton.h"
 
 class Package;
@@ -29,6 +30,9 @@ class ConfigurationManager : public Singleton<ConfigurationManager> {
 
   std::string GetSessionTimestamp();
   std::string GetUserId();
+  // Copies of the folder-token tables, built on first use.
+  PathTokenTable GetPathTokens();
+  PathTokenTable GetPathTokens64();
 
   int m_wizardType = kWizardUnknown;
   std::wstring m_productName;
@@ -62,6 +66,9 @@ class ConfigurationManager : public Singleton<ConfigurationManager> {
   std::shared_ptr<Gdiplus::Image> m_productLogo;
   std::string m_sessionTimestamp;
   std::string m_userId;
+  PathTokenTable m_pathTokens;
+  PathTokenTable m_pathTokens64;
+  bool m_pathTokensReady = false;
   std::atomic<bool> m_closing{false};
 
  private:

@@ -1,0 +1,41 @@
+#include "backend/AnalyticsContext.h"
+
+#include <windows.h>
+
+#include "backend/ConfigurationManager.h"
+#include "backend/Identity.h"
+#include "backend/Signature.h"
+#include "eligibility/Wow64.h"
+#include "win/Text.h"
+
+AnalyticsContext CreateAnalyticsContext() {
+  const auto config = ConfigurationManager::GetInstance();
+  const std::string userId = config->GetUserId();
+  const std::string timestamp = config->GetSessionTimestamp();
+
+  AnalyticsContext context;
+  context.headers.push_back(MakeSignatureHeader(userId, timestamp));
+
+  nlohmann::json& record = context.record;
+  record = nlohmann::json::object();
+  for (int i = 0; i <= 22; ++i) record[std::to_string(i)] = "";
+  record["1"] = userId;
+  record["2"] = timestamp;
+  record["3"] = win::Narrow(config->m_publisher, CP_ACP);
+  record["4"] = win::Narrow(config->m_installerId, CP_ACP);
+  record["7"] = win::Narrow(config->m_programVersion, CP_ACP);
+  record["15"] = 0;
+  record["19"] = win::Narrow(config->m_productFlow, CP_THREAD_ACP);
+  record["21"] = win::Narrow(config->m_channel, CP_THREAD_ACP);
+  record["22"] = win::Narrow(config->m_productName, CP_THREAD_ACP);
+  record["31"] = GetOsVersion();
+  record["38"] = IsWow64() ? "1" : "0";
+  return context;
+}
+
+std::string MakeAnalyticsEnvelope(const nlohmann::json& record) {
+  nlohmann::json envelope;
+  envelope["table"] = "zb_analytics";
+  envelope["data"] = record.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);
+  return envelope.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);
+}

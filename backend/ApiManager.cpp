@@ -1,0 +1,66 @@
+#include "backend/ApiManager.h"
+
+#include <windows.h>
+
+#include <cctype>
+#include <thread>
+
+#include "backend/ConfigurationManager.h"
+#include "backend/Identity.h"
+#include "backend/Request.h"
+#include "backend/RetryPause.h"
+#include "backend/WelvaneException.h"
+#include "win/Text.h"
+
+namespace {
+
+std::string FirstTwoLettersLowered(const std::wstring& code) {
+  std::string letters = win::Narrow(code.substr(0, 2), CP_THREAD_ACP);
+  for (char& c : letters) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return letters;
+}
+
+}  // namespace
+
+std::string MakeConfigurationRequestBody() {
+  const auto config = ConfigurationManager::GetInstance();
+  nlohmann::json request;
+  request["prv"] = "0.1";
+  request["plv"] = win::Narrow(config->m_programVersion, CP_THREAD_ACP);
+  request["l"] = FirstTwoLettersLowered(config->m_localeCode);
+  request["a"] = win::Narrow(config->m_publisher, CP_THREAD_ACP);
+  request["i"] = win::Narrow(config->m_installerId, CP_THREAD_ACP);
+  request["s"] = win::Narrow(config->m_sourceId, CP_THREAD_ACP);
+  request["u"] = win::Narrow(GetDownloadToken(), CP_ACP);
+  request["o"] = GetOsVersion();
+  return request.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);
+}
+
+std::string RemoveWhiteSpace(const std::string& text) {
+  std::string kept;
+  kept.reserve(text.size());
+  for (const char c : text) {
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\v' && c != '\f' && c != '\r') kept.push_back(c);
+  }
+  return kept;
+}
+
+std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration() {
+  const auto config = ConfigurationManager::GetInstance();
+  if (config->m_configUrl.empty()) throw WelvaneException();
+
+  const std::string body = MakeConfigurationRequestBody();
+  std::string response;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    response.clear();
+    uint32_t status = 0;
+    if (PostJson(config->m_configUrl, body, {}, response, status) && status >= 200 && status <= 399) break;
+    win::DebugOut(win::FormatW(L"Failed to send config request. %d %d\n", static_cast<int>(status),
+                               static_cast<int>(GetLastError())));
+    std::this_thread::sleep_for(RetryPause());
+  }
+
+  const std::string cleaned = RemoveWhiteSpace(response);
+  if (cleaned.empty()) throw WelvaneException();
+  return std::make_unique<nlohmann::json>(nlohmann::json::parse(cleaned, nullptr, true, false));
+}

@@ -1,0 +1,111 @@
+#include "backend/Request.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "backend/SystemVersion.h"
+#include "backend/WelvaneException.h"
+#include "win/Text.h"
+#include "win/WinHttpHandle.h"
+
+namespace {
+
+// Diagnostics go to standard output; a windowed process has none, so nobody sees them.
+void Diagnostic(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+bool IsWindows7WithoutServicePack() { return IsWindowsVersionOrLater(6, 1) && !IsWindowsVersionOrLater(6, 1, 1); }
+
+}  // namespace
+
+unsigned long SecureProtocolsForThisSystem() {
+  DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1;
+  if (IsWindowsVersionOrLater(6, 1, 1)) {
+    protocols |= WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+  }
+  return protocols;
+}
+
+bool PostJson(const std::wstring& url, const std::string& body, const HeaderList& headers, std::string& response,
+              uint32_t& status) {
+  if (IsWindows7WithoutServicePack()) throw WelvaneException();
+
+  URL_COMPONENTS parts{};
+  parts.dwStructSize = sizeof(parts);
+  parts.dwSchemeLength = static_cast<DWORD>(-1);
+  parts.dwHostNameLength = static_cast<DWORD>(-1);
+  parts.dwUrlPathLength = static_cast<DWORD>(-1);
+  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) throw WelvaneException();
+  const std::wstring host(parts.lpszHostName ? parts.lpszHostName : L"", parts.dwHostNameLength);
+  const std::wstring path(parts.lpszUrlPath ? parts.lpszUrlPath : L"", parts.dwUrlPathLength);
+
+  if (!HttpsPost(host, path, body, headers, response, status)) throw WelvaneException();
+  return true;
+}
+
+bool HttpsPost(const std::wstring& host, const std::wstring& path, const std::string& body, HeaderList headers,
+               std::string& response, uint32_t& status) {
+  const bool windows7 = IsWindowsVersionOrLater(6, 1) && !IsWindowsVersionOrLater(6, 2);
+  const DWORD accessType = windows7 ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY : WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
+  win::WinHttpHandle session(WinHttpOpen(nullptr, accessType, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  if (!session) return false;
+  DWORD protocols = SecureProtocolsForThisSystem();
+  if (!WinHttpSetOption(session.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
+    return false;
+  }
+  win::WinHttpHandle connection(WinHttpConnect(session.Get(), host.c_str(), INTERNET_DEFAULT_HTTPS_PORT, 0));
+  if (!connection) return false;
+  win::WinHttpHandle request(WinHttpOpenRequest(connection.Get(), L"POST", path.c_str(), nullptr,
+                                                WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                WINHTTP_FLAG_SECURE));
+  if (!request) return false;
+
+  headers.emplace_back(L"Expect", L"100-continue");
+  headers.emplace_back(L"Content-Type", L"application/json");
+  for (const auto& [name, value] : headers) {
+    const std::wstring line = name + L": " + value;
+    if (!WinHttpAddRequestHeaders(request.Get(), line.c_str(), static_cast<DWORD>(-1L), WINHTTP_ADDREQ_FLAG_ADD)) {
+      Diagnostic(win::Format("WinHttpAddRequestHeaders error: %d", static_cast<int>(GetLastError())));
+    }
+  }
+
+  // The body goes up to its first zero byte.
+  const DWORD length = static_cast<DWORD>(strnlen(body.c_str(), body.size()));
+  if (!WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<char*>(body.c_str()), length,
+                          length, 0)) {
+    return false;
+  }
+  if (!WinHttpReceiveResponse(request.Get(), nullptr)) return false;
+
+  DWORD code = 0;
+  DWORD codeSize = sizeof(code);
+  WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                      WINHTTP_HEADER_NAME_BY_INDEX, &code, &codeSize, WINHTTP_NO_HEADER_INDEX);
+  status = code;
+
+  for (;;) {
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request.Get(), &available)) {
+      Diagnostic(win::Format("Error %u in WinHttpQueryDataAvailable.", static_cast<unsigned>(GetLastError())));
+      break;
+    }
+    if (available == 0) break;
+    std::unique_ptr<char[]> chunk(new (std::nothrow) char[available + 1]());
+    if (!chunk) {
+      Diagnostic("Out of memory");
+      break;
+    }
+    DWORD read = 0;
+    if (!WinHttpReadData(request.Get(), chunk.get(), available, &read)) {
+      // Asking again would fail the same way for ever: keep what was read so far.
+      Diagnostic(win::Format("Error %u in WinHttpReadData.", static_cast<unsigned>(GetLastError())));
+      break;
+    }
+    response.append(chunk.get(), strnlen(chunk.get(), read));  // a chunk counts up to its first zero byte
+  }
+  return true;
+}
