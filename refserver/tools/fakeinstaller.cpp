@@ -1,0 +1,97 @@
+// fakeinstaller: a stand-in for a real installer in tests. It appends one line describing how it was
+// started to a log file and exits with the code it was asked for.
+//
+//   fakeinstaller.exe [/EXIT=n] [/SLEEP=ms] [/LOG=path] [any other arguments]
+//
+// Log file: /LOG=path, else the environment variable WELVANE_INSTALL_LOG, else C:\welvane-installs.log.
+// Line (UTF-8, tab-separated, CRLF): local time, pid=<id>, exe=<own path>, cmd=<full command line>,
+// exit=<code>. Options are matched without regard to case; unknown arguments are only logged.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                       nullptr, nullptr);
+  std::string out(size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
+                      nullptr);
+  return out;
+}
+
+// The text after `prefix` when `arg` starts with it (case-insensitive).
+bool Option(const wchar_t* arg, const wchar_t* prefix, std::wstring& value) {
+  const size_t length = wcslen(prefix);
+  if (_wcsnicmp(arg, prefix, length) != 0) return false;
+  value = arg + length;
+  return true;
+}
+
+std::wstring DefaultLogPath() {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(L"WELVANE_INSTALL_LOG", buffer, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) return buffer;
+  return L"C:\\welvane-installs.log";
+}
+
+std::wstring OwnPath() {
+  std::wstring path(32768, L'\0');
+  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  return path;
+}
+
+std::string Timestamp() {
+  SYSTEMTIME t{};
+  GetLocalTime(&t);
+  char text[32];
+  wsprintfA(text, "%04u-%02u-%02uT%02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+            t.wSecond, t.wMilliseconds);
+  return text;
+}
+
+// Appends with one write, so that lines of installers running side by side do not mix.
+void AppendLine(const std::wstring& path, const std::string& line) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+      CloseHandle(file);
+      return;
+    }
+    if (GetLastError() != ERROR_SHARING_VIOLATION) return;
+    Sleep(20);
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  const wchar_t* commandLine = GetCommandLineW();
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(commandLine, &argc);
+  DWORD exitCode = 0, sleepMs = 0;
+  std::wstring logPath = DefaultLogPath(), value;
+  for (int i = 1; argv && i < argc; ++i) {
+    if (Option(argv[i], L"/EXIT=", value))
+      exitCode = wcstoul(value.c_str(), nullptr, 10);
+    else if (Option(argv[i], L"/SLEEP=", value))
+      sleepMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (Option(argv[i], L"/LOG=", value))
+      logPath = value;
+  }
+  if (argv) LocalFree(argv);
+
+  if (sleepMs) Sleep(sleepMs);
+  const std::string line = Timestamp() + "\tpid=" + std::to_string(GetCurrentProcessId()) + "\texe=" +
+                           Utf8(OwnPath()) + "\tcmd=" + Utf8(commandLine) + "\texit=" + std::to_string(exitCode) +
+                           "\r\n";
+  AppendLine(logPath, line);
+  return static_cast<int>(exitCode);
+}
