@@ -83,6 +83,7 @@ class TestAboutBox:
         about = self.open_about(driver, wiz)
         controls = driver.controls_by_id(about)
         assert controls[ABOUT_VERSION_LABEL]["text"] == "Welvane, Version 3.0.9.1"
+        assert driver.message_box(wiz.pid, timeout_ms=200) is None, "the About box is no message box"
         screenshot("about")
         driver.click_id(about, IDOK)
         driver.wait_gone(about)

@@ -4,23 +4,44 @@
 
 namespace uidriver {
 
+namespace {
+
+bool IsTextStatic(HWND control) {
+  return (GetDlgCtrlID(control) & 0xFFFF) == kMessageBoxTextId &&
+         (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) != SS_ICON;
+}
+
+bool IsIconStatic(HWND control) {
+  const int id = GetDlgCtrlID(control) & 0xFFFF;
+  for (const int iconId : kMessageBoxIconIds) {
+    if (id == iconId) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool IsMessageBox(HWND hwnd) {
   if (!IsWindowVisible(hwnd) || ClassName(hwnd) != L"#32770") return false;
-  bool hasText = false;
+  int texts = 0;
   bool hasButton = false;
   for (HWND child : Descendants(hwnd)) {
     const std::wstring cls = ClassName(child);
-    const int id = GetDlgCtrlID(child) & 0xFFFF;
     if (cls == L"Static") {
-      hasText = hasText || id == kMessageBoxTextId;
+      if (IsTextStatic(child)) {
+        ++texts;
+      } else if (!IsIconStatic(child)) {
+        return false;
+      }
     } else if (cls == L"Button") {
+      const int id = GetDlgCtrlID(child) & 0xFFFF;
       if (id < IDOK || id > IDCONTINUE) return false;
       hasButton = true;
     } else {
       return false;
     }
   }
-  return hasText && hasButton;
+  return texts == 1 && hasButton;
 }
 
 HWND FindMessageBox(DWORD pid) {
@@ -36,7 +57,7 @@ JsonObject DescribeMessageBox(HWND box) {
   for (HWND child : Descendants(box)) {
     const int id = GetDlgCtrlID(child) & 0xFFFF;
     const std::wstring cls = ClassName(child);
-    if (cls == L"Static" && id == kMessageBoxTextId) {
+    if (cls == L"Static" && IsTextStatic(child)) {
       text = WindowText(child).value_or(L"");
     } else if (cls == L"Button") {
       JsonObject button;
