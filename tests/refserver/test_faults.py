@@ -97,10 +97,10 @@ def test_truncate_announces_the_full_length_and_closes_early(server, scenario):
     assert body == HELLO[:10]
 
 
-@pytest.mark.parametrize("spec,announced", [("length=1000", "1000"), ("length=+5", str(len(HELLO) + 5)),
+@pytest.mark.parametrize("directive,announced", [("length=1000", "1000"), ("length=+5", str(len(HELLO) + 5)),
                                              ("length=-5", str(len(HELLO) - 5))])
-def test_wrong_content_length_sends_the_real_body_then_closes(server, scenario, spec, announced):
-    data, _ = server.raw_get(f"/t/{scenario}/{spec}/f/hello.txt")
+def test_wrong_content_length_sends_the_real_body_then_closes(server, scenario, directive, announced):
+    data, _ = server.raw_get(f"/t/{scenario}/{directive}/f/hello.txt")
     _, headers, body = split_response(data)
     assert headers["content-length"] == announced and headers["connection"] == "close"
     assert body == HELLO
@@ -147,10 +147,10 @@ def test_directives_combine_with_sequences(server, scenario):
     assert status == 200 and b'"ct"' in body
 
 
-@pytest.mark.parametrize("spec", ["bogus=1", "status=abc", "status", "body=weird", "chunked=0",
+@pytest.mark.parametrize("directive", ["bogus=1", "status=abc", "status", "body=weird", "chunked=0",
                                   "length=x", "rcode=200"])
-def test_bad_directives_answer_400(server, scenario, spec):
-    status, _, body = server.get(f"/t/{scenario}/{spec}/f/hello.txt")
+def test_bad_directives_answer_400(server, scenario, directive):
+    status, _, body = server.get(f"/t/{scenario}/{directive}/f/hello.txt")
     assert status == 400 and b"bad directives" in body
 
 
