@@ -2,12 +2,15 @@
 
 #include "app/CAboutDlg.h"
 #include "backend/ConfigurationManager.h"
+#include "locale/LanguageManager.h"
+#include "ui/ErrorPage.h"
 #include "resources/resource.h"
 #include "win/MessageBox.h"
 #include "win/Resources.h"
 #include "win/Text.h"
 
 CWelvaneDlg::CWelvaneDlg() : win::Dialog(IDD_WELVANE_DIALOG) {
+  m_languageManager = std::make_shared<LanguageManager>(nullptr);
   m_hIcon = LoadIconW(win::ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME));
   OnMessage(WM_SYSCOMMAND, [this](WPARAM id, LPARAM lParam) { return OnSysCommand(id, lParam); });
   OnMessage(WM_PAINT, [this](WPARAM, LPARAM) { return OnPaint(); });
@@ -17,6 +20,9 @@ CWelvaneDlg::CWelvaneDlg() : win::Dialog(IDD_WELVANE_DIALOG) {
   OnMessage(WM_CLOSE, [this](WPARAM, LPARAM) -> std::optional<LRESULT> {
     OnClose();
     return 0;
+  });
+  OnMessage(WM_LOADCOMPLETE, [this](WPARAM wParam, LPARAM lParam) -> std::optional<LRESULT> {
+    return OnLoadCompleteMessage(wParam, lParam);
   });
 }
 
@@ -108,12 +114,3 @@ std::optional<LRESULT> CWelvaneDlg::OnPaint() {
   return 0;
 }
 
-void CWelvaneDlg::OnCancel() { SendMessageW(Hwnd(), WM_CLOSE, 0, 0); }
-
-void CWelvaneDlg::OnClose() {
-  m_mutex.Reset();
-  Show(false);
-  EndDialog(IDCANCEL);
-}
-
-bool CWelvaneDlg::CreateInitialPages() { return false; }

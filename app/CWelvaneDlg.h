@@ -1,11 +1,23 @@
 #pragma once
-// The wizard's one top-level window: frame, header, single-instance guard and the page area.
+// The wizard's one top-level window: frame, header, single-instance guard, and the page host that
+// shows one page at a time over the page area.
+#include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "ui/CStaticFromImage.h"
+#include "ui/IPage.h"
 #include "win/Control.h"
 #include "win/Dialog.h"
 #include "win/Handle.h"
+
+class ErrorPage;
+class LanguageManager;
+class Package;
+
+// Posted by the loading page when the offers and their images are in.
+constexpr UINT WM_LOADCOMPLETE = WM_USER + 3;
 
 class CWelvaneDlg : public win::Dialog {
  public:
@@ -14,19 +26,39 @@ class CWelvaneDlg : public win::Dialog {
 
  protected:
   BOOL OnInitDialog() override;
-  void OnOK() override {}            // Enter belongs to the pages
-  void OnCancel() override;          // Esc closes like the caption's close button
+  void OnOK() override;      // Enter: the current page's default button
+  void OnCancel() override;  // Esc: closes like the caption's close button
+  bool OnOtherCommand(int id, WORD code, HWND control) override;
 
  private:
+  // Frame
   std::optional<LRESULT> OnSysCommand(WPARAM id, LPARAM lParam);
   std::optional<LRESULT> OnPaint();
-  void OnClose();
-  bool CreateInitialPages();
   bool TakeSingleInstanceMutex();
 
+  // Page host
+  void CreatePage(IPage* page, const RECT& area);
+  void CreateAndAddPage(std::unique_ptr<IPage> page, const RECT& area);
+  bool CreateInitialPages();
+  RECT PageArea() const;
+  void NavigateToPage(unsigned int index);
+  void ShowError(const std::wstring& title, const std::wstring& text);
+  void OnButtonClicked(ButtonType type);
+  LRESULT OnLoadCompleteMessage(WPARAM, LPARAM);
+  void OnClose();
+  void DeleteTemporaryFolder();
+  IPage* CurrentPage() const;
+
   HICON m_hIcon = nullptr;
+  std::vector<std::unique_ptr<IPage>> m_pages;
+  unsigned int m_currentPage = 0;
+  std::unique_ptr<ErrorPage> m_errorPage;
+  std::shared_ptr<LanguageManager> m_languageManager;
+  bool m_errorShown = false;
+  bool m_installing = false;
   win::Control m_titleLabel;
   CStaticFromImage m_productLogo;
   win::Control m_headerLine;
+  std::vector<std::shared_ptr<Package>> m_offers;
   win::KernelHandle m_mutex;
 };

@@ -133,6 +133,7 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
       command->second();
       return TRUE;
     }
+    if (OnOtherCommand(id, code, reinterpret_cast<HWND>(lParam))) return TRUE;
     if (id == IDOK) {
       OnOK();
       return TRUE;

@@ -49,6 +49,8 @@ class Dialog {
  protected:
   // Called for WM_INITDIALOG; return FALSE when the focus was set by the dialog itself.
   virtual BOOL OnInitDialog() { return TRUE; }
+  // A command no handler took; return true when it was dealt with (before Enter / Esc handling).
+  virtual bool OnOtherCommand(int /*id*/, WORD /*code*/, HWND /*control*/) { return false; }
   // Enter / Esc (IDOK / IDCANCEL without a handler of their own): end a modal dialog.
   virtual void OnOK();
   virtual void OnCancel();

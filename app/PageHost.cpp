@@ -1,0 +1,152 @@
+// The page host of the main dialog: creates the pages, shows one at a time, reacts to what a page
+// reports, and closes the run.
+#include "app/CWelvaneDlg.h"
+#include "app/DirectoryTree.h"
+#include "backend/ConfigurationManager.h"
+#include "locale/LanguageManager.h"
+#include "resources/resource.h"
+#include "ui/ErrorPage.h"
+#include "ui/LanguagePage.h"
+#include "ui/LoadingPage.h"
+#include "win/MessageBox.h"
+#include "win/Text.h"
+
+RECT CWelvaneDlg::PageArea() const {
+  RECT area{};
+  GetWindowRect(Item(IDC_PAGE_AREA), &area);
+  MapWindowPoints(nullptr, Hwnd(), reinterpret_cast<POINT*>(&area), 2);
+  return area;
+}
+
+IPage* CWelvaneDlg::CurrentPage() const {
+  return m_currentPage < m_pages.size() ? m_pages[m_currentPage].get() : nullptr;
+}
+
+void CWelvaneDlg::CreatePage(IPage* page, const RECT& area) {
+  page->Create();
+  page->SetButtonCallback([this](ButtonType type) { OnButtonClicked(type); });
+  page->Show(false);
+  SetWindowPos(page->Hwnd(), nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+               SWP_NOZORDER);
+}
+
+void CWelvaneDlg::CreateAndAddPage(std::unique_ptr<IPage> page, const RECT& area) {
+  CreatePage(page.get(), area);
+  page->SetErrorCallback([this](const std::wstring& title, const std::wstring& text) { ShowError(title, text); });
+  m_pages.push_back(std::move(page));
+}
+
+bool CWelvaneDlg::CreateInitialPages() {
+  const RECT area = PageArea();
+  m_errorPage = std::make_unique<ErrorPage>(m_languageManager, Hwnd());
+  CreatePage(m_errorPage.get(), area);
+  CreateAndAddPage(std::make_unique<LanguagePage>(m_languageManager, Hwnd()), area);
+  CreateAndAddPage(std::make_unique<LoadingPage>(m_languageManager, Hwnd()), area);
+  if (auto* loading = dynamic_cast<LoadingPage*>(m_pages.back().get())) {
+    loading->m_onPackagesReady = [this](std::vector<std::shared_ptr<Package>> offers) {
+      m_offers = std::move(offers);
+      PostMessageW(Hwnd(), WM_LOADCOMPLETE, 0, 0);
+    };
+  }
+  m_currentPage = 0;
+  if (m_pages.empty()) return false;
+  m_pages[0]->Show(true);
+  SetFocus(m_pages[0]->Hwnd());
+  SetFocus(m_pages[m_currentPage]->Hwnd());
+  return true;
+}
+
+void CWelvaneDlg::NavigateToPage(unsigned int index) {
+  if (index >= m_pages.size()) return;
+  IPage* next = m_pages[index].get();
+  next->Show(true);
+  SetFocus(next->Hwnd());
+  if (IPage* current = CurrentPage()) current->Show(false);
+  m_currentPage = index;
+  next->OnNavigateToPage();
+
+  const std::wstring name = next->GetPageName();
+  if (HMENU menu = GetSystemMenu(Hwnd(), FALSE)) {
+    if (name == L"DownloadPageDLM" || name == L"DownloadPageISV") {
+      RemoveMenu(menu, SC_CLOSE, MF_BYCOMMAND);
+    } else if (name == L"FinishPageDLM" || name == L"FinishPageISV") {
+      AppendMenuW(menu, MF_STRING, SC_CLOSE, L"Close");
+    }
+  }
+  win::DebugOut(name + L"\n");
+}
+
+void CWelvaneDlg::ShowError(const std::wstring& title, const std::wstring& text) {
+  if (IPage* current = CurrentPage()) current->Show(false);
+  m_errorPage->m_title = title;
+  m_errorPage->m_text = text;
+  m_errorPage->UpdateData();
+  m_errorPage->Show(true);
+  SetFocus(m_errorPage->Hwnd());
+  m_errorShown = true;
+  // No check for an existing item: an error shown before the download page leaves two Close items.
+  if (HMENU menu = GetSystemMenu(Hwnd(), FALSE)) AppendMenuW(menu, MF_STRING, SC_CLOSE, L"Close");
+}
+
+void CWelvaneDlg::OnButtonClicked(ButtonType type) {
+  switch (type) {
+    case ButtonType::Next:
+    case ButtonType::Accept:
+    case ButtonType::Decline:
+      NavigateToPage(m_currentPage + 1);
+      break;
+    case ButtonType::Close:
+      EndDialog(1);
+      break;
+    case ButtonType::Finish:
+      DeleteTemporaryFolder();
+      EndDialog(1);
+      break;
+    default:  // values above Finish mean nothing
+      break;
+  }
+}
+
+LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
+  // The pages after loading come with the configuration; until they exist the loading page stays.
+  return 0;
+}
+
+void CWelvaneDlg::OnClose() {
+  if (!m_errorShown && (m_currentPage + 1 < m_pages.size() || m_pages.size() == 2)) {
+    const std::string key = m_installing ? "PROGRESS_QUIT" : "MSG_EXIT";
+    if (win::ShowMessageBox(Hwnd(), m_languageManager->GetString(key), L"", MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
+      return;
+    }
+  }
+  m_mutex.Reset();
+  Show(false);
+  DeleteTemporaryFolder();
+  EndDialog(IDCANCEL);
+}
+
+void CWelvaneDlg::DeleteTemporaryFolder() {
+  const std::wstring folder = ConfigurationManager::GetInstance()->m_tempFolder;
+  if (!folder.empty()) DeleteDirectoryTree(folder);
+}
+
+void CWelvaneDlg::OnCancel() { SendMessageW(Hwnd(), WM_CLOSE, 0, 0); }
+
+// Enter with the focus on no button: the current page's default button, as if clicked.
+void CWelvaneDlg::OnOK() {
+  IPage* page = m_errorShown ? m_errorPage.get() : CurrentPage();
+  if (!page) return;
+  const LRESULT defId = SendMessageW(page->Hwnd(), DM_GETDEFID, 0, 0);
+  if (HIWORD(defId) != DC_HASDEFID) return;
+  HWND button = GetDlgItem(page->Hwnd(), LOWORD(defId));
+  if (button && IsWindowVisible(button) && IsWindowEnabled(button)) SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+// The dialog manager sends a page's default-button command to the main dialog; hand it back.
+bool CWelvaneDlg::OnOtherCommand(int id, WORD code, HWND control) {
+  if (!control || GetParent(control) == Hwnd()) return false;
+  if (!IsChild(Hwnd(), control)) return false;
+  if (!IsWindowVisible(GetParent(control))) return true;  // a hidden page's button does nothing
+  SendMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
+  return true;
+}

@@ -1,0 +1,116 @@
+// Removing the run's temporary folder, including files another process keeps open.
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/DirectoryTree.h"
+#include "win/Handle.h"
+#include "win/Text.h"
+
+namespace {
+
+std::wstring FreshFolder(const wchar_t* name) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring folder = std::wstring(temp) + name;
+  DeleteDirectoryTree(folder);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+void WriteFile(const std::wstring& path, const std::string& content) {
+  std::ofstream(std::filesystem::path(path), std::ios::binary) << content;
+}
+
+std::wstring PendingRemovals() {
+  wchar_t buffer[32768] = {};
+  DWORD size = sizeof(buffer);
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                   L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  std::wstring all(buffer, size / sizeof(wchar_t));
+  for (auto& c : all) c = c == L'\0' ? L'|' : towlower(c);
+  return all;
+}
+
+std::wstring Lower(std::wstring text) {
+  for (auto& c : text) c = towlower(c);
+  return text;
+}
+
+}  // namespace
+
+TEST(DeleteDirectoryTree, MissingPathAndEmptyFolderAreLeftAlone) {
+  const std::wstring folder = FreshFolder(L"welvane-tree-empty");
+  DeleteDirectoryTree(folder + L"\\does-not-exist");
+  DeleteDirectoryTree(folder);
+  EXPECT_TRUE(PathIsDirectoryW(folder.c_str())) << "an empty folder stays in place";
+  RemoveDirectoryW(folder.c_str());
+}
+
+TEST(DeleteDirectoryTree, RemovesANestedTree) {
+  const std::wstring folder = FreshFolder(L"welvane-tree-nested");
+  CreateDirectoryW((folder + L"\\a").c_str(), nullptr);
+  CreateDirectoryW((folder + L"\\a\\b").c_str(), nullptr);
+  CreateDirectoryW((folder + L"\\empty").c_str(), nullptr);
+  WriteFile(folder + L"\\top.txt", "top");
+  WriteFile(folder + L"\\a\\middle.bin", std::string(100000, 'x'));
+  WriteFile(folder + L"\\a\\b\\deep.exe", "MZ");
+  SetFileAttributesW((folder + L"\\a\\b\\deep.exe").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  DeleteDirectoryTree(folder);
+  EXPECT_FALSE(PathFileExistsW(folder.c_str()));
+}
+
+// Child side of the next test: holds a file open without sharing until told to let go.
+TEST(HoldFileChild, KeepsTheFileOpen) {
+  wchar_t path[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"WELVANE_HOLD_FILE", path, MAX_PATH) == 0) GTEST_SKIP() << "child only";
+  win::FileHandle file(CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(file);
+  win::KernelHandle held(OpenEventW(EVENT_MODIFY_STATE, FALSE, L"WelvaneTestFileHeld"));
+  win::KernelHandle release(OpenEventW(SYNCHRONIZE, FALSE, L"WelvaneTestReleaseFile"));
+  ASSERT_TRUE(held && release);
+  SetEvent(held.Get());
+  WaitForSingleObject(release.Get(), 30000);
+}
+
+TEST(DeleteDirectoryTree, AFileInUseByAnotherProcessIsRemovedAtNextStart) {
+  const std::wstring folder = FreshFolder(L"welvane-tree-locked");
+  CreateDirectoryW((folder + L"\\sub").c_str(), nullptr);
+  const std::wstring locked = folder + L"\\sub\\locked.dat";
+  WriteFile(locked, "in use");
+  WriteFile(folder + L"\\free.dat", "free");
+
+  win::KernelHandle held(CreateEventW(nullptr, TRUE, FALSE, L"WelvaneTestFileHeld"));
+  win::KernelHandle release(CreateEventW(nullptr, TRUE, FALSE, L"WelvaneTestReleaseFile"));
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_filter=HoldFileChild.*";
+  SetEnvironmentVariableW(L"WELVANE_HOLD_FILE", locked.c_str());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &process));
+  SetEnvironmentVariableW(L"WELVANE_HOLD_FILE", nullptr);
+  win::KernelHandle child(process.hProcess);
+  CloseHandle(process.hThread);
+  ASSERT_EQ(WaitForSingleObject(held.Get(), 30000), WAIT_OBJECT_0);
+
+  DeleteDirectoryTree(folder);
+  EXPECT_FALSE(PathFileExistsW((folder + L"\\free.dat").c_str())) << "the rest is removed";
+  EXPECT_TRUE(PathFileExistsW(locked.c_str())) << "the file in use cannot go now";
+  const std::wstring pending = PendingRemovals();
+  EXPECT_NE(pending.find(Lower(locked)), std::wstring::npos) << "it is scheduled: " << win::ToUtf8(pending);
+  EXPECT_NE(pending.find(Lower(folder) + L"|"), std::wstring::npos) << "and so is its folder";
+
+  SetEvent(release.Get());
+  WaitForSingleObject(child.Get(), 30000);
+  DeleteDirectoryTree(folder);
+  EXPECT_FALSE(PathFileExistsW(folder.c_str()));
+}
