@@ -352,6 +352,16 @@ JsonObject ProcessesCommand(Args args) {
   return Ok().Raw("processes", list.Str());
 }
 
+// focus <hwnd>: the control that has the keyboard focus in hwnd's thread (0 when it is none, or not inside hwnd).
+JsonObject FocusCommand(Args args) {
+  const auto hwnd = WindowArg(args[0]);
+  if (!hwnd) return NotAWindow(args[0]);
+  const HWND focus = FocusedWindow(*hwnd);
+  return Ok()
+      .Int("focus", static_cast<std::int64_t>(HwndNumber(focus)))
+      .Int("id", focus ? GetDlgCtrlID(focus) & 0xFFFF : 0);
+}
+
 // foreground <hwnd>
 JsonObject ForegroundCommand(Args args) {
   const auto hwnd = WindowArg(args[0]);
@@ -387,6 +397,7 @@ constexpr Command kCommands[] = {
     {"system-menu", 1, 1, "system-menu <hwnd>", SystemMenuCommand},
     {"key", 2, 2, "key <hwnd> <vk>", KeyCommand},
     {"type-key", 2, 2, "type-key <hwnd> <vk>", TypeKeyCommand},
+    {"focus", 1, 1, "focus <hwnd>", FocusCommand},
     {"foreground", 1, 1, "foreground <hwnd>", ForegroundCommand},
     {"message-box", 1, 2, "message-box [pid] <timeout_ms>", MessageBoxCommand},
     {"answer-box", 2, 2, "answer-box <hwnd> <button id>", AnswerBoxCommand},

@@ -2,7 +2,7 @@
 
 namespace uidriver {
 
-HWND FocusTarget(HWND hwnd) {
+HWND FocusedWindow(HWND hwnd) {
   GUITHREADINFO info{};
   info.cbSize = sizeof(info);
   const DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
@@ -10,7 +10,12 @@ HWND FocusTarget(HWND hwnd) {
       (info.hwndFocus == hwnd || IsChild(hwnd, info.hwndFocus))) {
     return info.hwndFocus;
   }
-  return hwnd;
+  return nullptr;
+}
+
+HWND FocusTarget(HWND hwnd) {
+  const HWND focus = FocusedWindow(hwnd);
+  return focus ? focus : hwnd;
 }
 
 HWND PostKey(HWND hwnd, UINT vk) {

@@ -5,7 +5,10 @@
 namespace uidriver {
 
 // The window that has the keyboard focus in the thread owning hwnd, if it is hwnd or one of its descendants;
-// otherwise hwnd itself.
+// otherwise nullptr.
+HWND FocusedWindow(HWND hwnd);
+
+// FocusedWindow(hwnd), or hwnd itself when that is nullptr.
 HWND FocusTarget(HWND hwnd);
 
 // Posts WM_KEYDOWN and WM_KEYUP for one virtual key to FocusTarget(hwnd); returns the window it went to.
