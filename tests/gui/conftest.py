@@ -3,6 +3,9 @@
 The GUI tests use their own prefix (build/wineprefix-gui, or $WELVANE_GUI_WINEPREFIX) so that ending every
 Wine process at the end of the session, and the wizards' single-instance rule, never touch a demo or another
 run that uses build/wineprefix. $WELVANE_DISPLAY names an X display to use instead of starting Xvfb.
+
+The reference back end (refserver on https://localhost) is started once per session when it is not running
+yet (and stopped again at the end only then), and the GUI prefix is made to trust its CA.
 """
 
 import os
@@ -16,6 +19,7 @@ import pytest
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+from backend import STATE as REFSERVER_STATE, Backend, machine_guid  # noqa: E402
 from welvane_ui import BIN, DIALOG_CLASS, FLAVOURS, ROOT, Driver, Wizard  # noqa: E402
 
 ARTIFACTS = ROOT / "artifacts" / "gui"
@@ -73,6 +77,9 @@ def wine_env(display):
         "WINEDEBUG": "-all",
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
     })
+    # Wine takes the user's locale from the Unix one: the tests expect an en-US user (English preselected).
+    if _has_locale("en_US.UTF-8"):
+        env.update({"LC_ALL": "en_US.UTF-8", "LANG": "en_US.UTF-8"})
     subprocess.run([str(ROOT / "scripts" / "wine-prefix")], env=env, check=True)
     subprocess.run(["wineserver", "-p"], env=env, check=True)
     try:
@@ -81,6 +88,50 @@ def wine_env(display):
         # Ends every process of our prefix, including any a failed test left behind.
         subprocess.run(["wineserver", "-k"], env=env, check=False)
         subprocess.run(["wineserver", "-w"], env=env, check=False, timeout=30)
+
+
+def _has_locale(name):
+    wanted = name.lower().replace("utf-8", "utf8")
+    out = subprocess.run(["locale", "-a"], capture_output=True, text=True, check=False).stdout
+    return wanted in {line.strip().lower().replace("utf-8", "utf8") for line in out.splitlines()}
+
+
+def _refserver_running():
+    pid_file = REFSERVER_STATE / "server.pid"
+    try:
+        os.kill(int(pid_file.read_text().strip()), 0)
+    except (OSError, ValueError):
+        return False
+    try:
+        Backend().health()
+    except Exception:
+        return False
+    return True
+
+
+@pytest.fixture(scope="session")
+def backend(wine_env):
+    """The reference back end, running and trusted by the GUI prefix; a Backend client for its control API.
+
+    `refserver/start` is idempotent and trusts the CA in the default test prefix; `refserver/trust-ca` then
+    trusts it in the GUI prefix (it follows WINEPREFIX/WELVANE_WINEPREFIX of wine_env). A server that was
+    already running is left running at the end.
+    """
+    LOGS.mkdir(parents=True, exist_ok=True)
+    was_running = _refserver_running()
+    with open(LOGS / "refserver-start.log", "wb") as log:
+        subprocess.run([str(ROOT / "refserver" / "start")], stdout=log, stderr=subprocess.STDOUT, check=True,
+                       timeout=300)
+        subprocess.run([str(ROOT / "refserver" / "trust-ca")], env=wine_env, stdout=log,
+                       stderr=subprocess.STDOUT, check=True, timeout=300)
+    client = Backend(machine=machine_guid(wine_env["WINEPREFIX"]))
+    assert client.machine, "no MachineGuid in the GUI prefix's registry"
+    try:
+        yield client
+    finally:
+        if not was_running:
+            subprocess.run([str(ROOT / "refserver" / "stop")], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=False, timeout=60)
 
 
 @pytest.fixture(scope="session")
@@ -112,7 +163,7 @@ def screenshot(request, display):
 
 
 @pytest.fixture
-def wizard(request, driver, wine_env):
+def wizard(request, driver, wine_env, backend):
     """Factory: wizard("dlm"|"isv"|"unknown", env={...}, wait_window=True) starts a wizard under Wine.
 
     With wait_window it returns once the main dialog is shown (Wizard.hwnd). Extra environment such as

@@ -154,6 +154,10 @@ class Driver:
         """Brings hwnd to the foreground and types the key through SendInput."""
         self.call("type-key", hwnd, vk)
 
+    def focus(self, hwnd):
+        """The hwnd of the window that has the keyboard focus inside hwnd (hwnd itself included), or 0."""
+        return self.call("focus", hwnd)["focus"]
+
     # --- message boxes ---------------------------------------------------------------------------------
     def message_box(self, pid=None, timeout_ms=10000):
         """The first message box (of pid, if given) as {hwnd, pid, caption, text, buttons}, or None."""
@@ -213,6 +217,16 @@ def wait_until(probe, timeout=10.0, interval=0.1):
         if result or time.monotonic() >= deadline:
             return result
         time.sleep(interval)
+
+
+def page_holding(driver, main_hwnd, control_id):
+    """The page that holds control `control_id`: the child dialog of the main dialog that is its parent, as
+    an entry of Driver.children (hwnd, visible, ...), or None. Pages are found whether shown or hidden."""
+    controls = driver.children(main_hwnd)
+    parents = {c["parent"] for c in controls if c["id"] == control_id}
+    pages = [c for c in controls if c["hwnd"] in parents and c["class"] == DIALOG_CLASS
+             and c["parent"] == main_hwnd]
+    return pages[0] if pages else None
 
 
 def close_wizard(driver, wizard, answer=(IDYES, IDOK), timeout=15.0):
