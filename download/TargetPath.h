@@ -1,0 +1,22 @@
+#pragma once
+// Pure name and path logic of the file downloader: where a downloaded file goes.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+// The file name a URL names: its last path segment, without query or fragment.
+// "https://h/d/setup.exe" gives "setup.exe", "https://h/get?id=5" gives "get", "https://h/d/" and
+// "https://h" give "" (no name).
+std::wstring FileNameFromUrl(std::wstring_view url);
+
+// True when `name` names a file inside a folder and nothing else: not empty, no path separators,
+// no drive or stream colon, none of < > " | ? * or control characters, not ending in a dot or a
+// blank (Windows would silently drop them, so "..", "..." and "a." are out), at most 255
+// characters, and no device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9, LPT0-9, also with an
+// extension such as "nul.txt").
+bool IsSafeFileName(std::wstring_view name);
+
+// Appends `more` to `path` with PathAppendW (the buffer holds at least MAX_PATH characters) and
+// cuts the result at its first zero. Returns PathAppendW's result; on failure `path` is unchanged.
+BOOL AppendPath(std::wstring& path, const std::wstring& more);
