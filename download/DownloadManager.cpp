@@ -1,0 +1,291 @@
+// The WinHTTP side of the downloader and what both transports share. The WinINet fallback is in
+// WinInetDownload.cpp (winhttp.h and wininet.h cannot meet in one source file).
+#include "download/DownloadManager.h"
+
+#include <shlwapi.h>
+
+#include <new>
+#include <stdexcept>
+#include <thread>
+
+#include "backend/ConfigurationManager.h"
+#include "backend/Request.h"
+#include "backend/SystemVersion.h"
+#include "download/DownloadCommon.h"
+#include "download/FallbackPause.h"
+#include "download/RedirectUrl.h"
+#include "win/MessageBox.h"
+#include "win/Text.h"
+#include "win/WinHttpHandle.h"
+
+using download::Fail;
+using download::FailWithError;
+using download::FailWithLastError;
+
+namespace {
+
+constexpr int kMaxRedirects = 5;
+constexpr wchar_t kMemoryUserAgent[] = L"A WinHTTP Example Program/1.0";
+
+// The handles of one answered request; destroyed request first, session last.
+struct Exchange {
+  win::WinHttpHandle session;
+  win::WinHttpHandle connection;
+  win::WinHttpHandle request;
+};
+
+DWORD FileAccessTypeForThisSystem() {
+  return IsWindowsVersionOrLater(6, 2, 0) ? WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
+}
+
+// The Location header, whatever its length: its size is asked for first.
+std::wstring ReadLocation(HINTERNET request) {
+  DWORD bytes = 0;
+  if (WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
+                          &bytes, WINHTTP_NO_HEADER_INDEX) ||
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    FailWithLastError(L"Failed to read the redirect location: %d - %s");
+  }
+  std::wstring location(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(location.size() * sizeof(wchar_t));
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, location.data(), &bytes,
+                           WINHTTP_NO_HEADER_INDEX)) {
+    FailWithLastError(L"Failed to read the redirect location: %d - %s");
+  }
+  location.resize(bytes / sizeof(wchar_t));
+  return location;
+}
+
+// Sends a GET for `url` and follows redirects itself (WinHTTP's own following is switched off),
+// with a new session per hop. `url` becomes the URL that answered and `redirects` counts the hops
+// (at most 5, counted across calls that share the counter). Returns an exchange with a 2xx status.
+Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t* userAgent, DWORD accessType,
+                                DWORD requestFlags) {
+  for (;;) {
+    Exchange exchange;
+    exchange.session.Reset(WinHttpOpen(userAgent, accessType, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!exchange.session) FailWithLastError(L"Failed to open HTTP session: %d - %s");
+    DWORD protocols = SecureProtocolsForThisSystem();
+    if (!WinHttpSetOption(exchange.session.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
+      FailWithLastError(L"Failed to set secure protocols: %d - %s");
+    }
+
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts) || !parts.lpszHostName) {
+      FailWithLastError(L"Failed to read the URL: %d - %s");
+    }
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    exchange.connection.Reset(WinHttpConnect(exchange.session.Get(), host.c_str(), parts.nPort, 0));
+    if (!exchange.connection) FailWithLastError(L"Failed to connect: %d - %s");
+
+    // Path and query go to the server; a fragment never does.
+    std::wstring object = parts.lpszUrlPath ? url.substr(static_cast<size_t>(parts.lpszUrlPath - url.c_str())) : L"";
+    object = object.substr(0, object.find(L'#'));
+    if (object.empty()) object = L"/";
+    const DWORD flags = requestFlags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
+    exchange.request.Reset(WinHttpOpenRequest(exchange.connection.Get(), L"GET", object.c_str(), nullptr,
+                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+    if (!exchange.request) FailWithLastError(L"Failed to open request: %d - %s");
+    DWORD feature = WINHTTP_DISABLE_REDIRECTS;
+    if (!WinHttpSetOption(exchange.request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof(feature))) {
+      FailWithLastError(L"Failed to switch off automatic redirects: %d - %s");
+    }
+
+    if (!WinHttpSendRequest(exchange.request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
+                            0)) {
+      FailWithLastError(L"Failed to send request: %d - %s");
+    }
+    if (!WinHttpReceiveResponse(exchange.request.Get(), nullptr)) {
+      FailWithLastError(L"Failed to receive response: %d - %s");
+    }
+
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    WinHttpQueryHeaders(exchange.request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+    if (status >= 300 && status <= 399) {
+      if (++redirects > kMaxRedirects) Fail(L"Too many redirects.");
+      url = ResolveRedirect(url, ReadLocation(exchange.request.Get()));
+      continue;  // this hop's handles close here
+    }
+    if (status >= 200 && status <= 299) return exchange;
+    Fail(win::FormatW(L"Download failed: Server returned status code: %d", static_cast<int>(status)));
+  }
+}
+
+// The number of body bytes the server announced; false when it sent no usable Content-Length.
+bool QueryContentLength(HINTERNET request, DWORD& length) {
+  length = 0;
+  DWORD size = sizeof(length);
+  return WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &length, &size, WINHTTP_NO_HEADER_INDEX) != FALSE;
+}
+
+// Reads the whole body, handing each chunk to `sink`; checks the cancel flag before every chunk.
+template <typename Sink>
+void ReadBody(HINTERNET request, const std::atomic<bool>& cancelled, std::vector<char>& buffer, Sink&& sink) {
+  for (;;) {
+    if (cancelled) Fail(L"Download cancelled.");
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request, &available)) FailWithLastError(L"Failed to query data: %d - %s");
+    if (available == 0) return;
+    if (buffer.size() < static_cast<size_t>(available) + 1) {
+      try {
+        buffer.resize(static_cast<size_t>(available) + 1);
+      } catch (const std::bad_alloc&) {
+        Fail(L"Out of memory.");
+      }
+    }
+    DWORD read = 0;
+    if (!WinHttpReadData(request, buffer.data(), available, &read)) FailWithLastError(L"Failed to read data: %d - %s");
+    sink(buffer.data(), read);
+  }
+}
+
+}  // namespace
+
+std::wstring GetSystemErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text;
+  if (length > 0 && buffer) text.assign(buffer, length);
+  if (buffer) LocalFree(buffer);
+  return text;
+}
+
+std::wstring DownloadManager::GetTargetPathForName(const std::wstring& fileName, bool toTempFolder) {
+  const auto config = ConfigurationManager::GetInstance();
+  std::wstring path = toTempFolder ? config->m_tempFolder : config->m_downloadFolder;
+  if (!PathIsDirectoryW(path.c_str())) {
+    win::AppMessageBox(L"Invalid path", MB_OK);
+    return {};
+  }
+  if (!IsSafeFileName(fileName) || !AppendPath(path, fileName)) return {};
+  return path;
+}
+
+std::wstring DownloadManager::GetTargetPathForUrl(const std::wstring& url, bool toTempFolder) {
+  return GetTargetPathForName(FileNameFromUrl(url), toTempFolder);
+}
+
+std::wstring DownloadManager::PrepareTarget(const std::wstring& url, const std::wstring& fileName,
+                                            bool toTempFolder) {
+  const std::wstring name = fileName.empty() ? FileNameFromUrl(url) : fileName;
+  std::wstring path = GetTargetPathForName(name, toTempFolder);
+  if (!IsSafeFileName(name)) Fail(L"Invalid file name: " + name);
+  return path;
+}
+
+DownloadManager::Result DownloadManager::DownloadFile(const std::wstring& url, HWND notifyWindow,
+                                                      const std::wstring& fileName, bool toTempFolder) {
+  const Attempt winHttp = DownloadFileWinHttpAttempt(url, notifyWindow, fileName, toTempFolder);
+  Result result = winHttp.result;
+  if (result.first) return result;
+
+  Sleep(static_cast<DWORD>(FallbackPause().count()));
+  const Attempt winInet = DownloadFileWinInetAttempt(url, notifyWindow, fileName, toTempFolder);
+  if (winInet.result.first) {
+    result.first = true;  // the WinHTTP text stays
+    return result;
+  }
+  result.second += winInet.result.second;
+  // Only a file one of the attempts created goes: a file that was never opened (locked, or a name
+  // that was refused) is not ours to delete.
+  for (const std::wstring* path : {&winHttp.createdPath, &winInet.createdPath}) {
+    if (!path->empty()) DeleteFileW(path->c_str());
+  }
+  return result;
+}
+
+DownloadManager::Result DownloadManager::DownloadFileWinInet(const std::wstring& url, HWND notifyWindow,
+                                                             const std::wstring& fileName, bool toTempFolder) {
+  return DownloadFileWinInetAttempt(url, notifyWindow, fileName, toTempFolder).result;
+}
+
+DownloadManager::Attempt DownloadManager::DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow,
+                                                                     const std::wstring& fileName,
+                                                                     bool toTempFolder) {
+  Attempt attempt;
+  try {
+    const std::wstring path = PrepareTarget(url, fileName, toTempFolder);
+    download::OutputFile file(path);
+    if (file.IsOpen()) attempt.createdPath = path;
+
+    std::wstring workingUrl = url;
+    int redirects = 0;
+    const Exchange exchange = OpenFollowingRedirects(workingUrl, redirects, nullptr, FileAccessTypeForThisSystem(), 0);
+
+    DWORD contentLength = 0;
+    const bool lengthKnown = QueryContentLength(exchange.request.Get(), contentLength);
+    if (!lengthKnown) download::PostSizeUnknown(notifyWindow);
+    if (!file.IsOpen()) FailWithError(L"Failed to open file for writing: %d - %s", file.OpenError());
+
+    download::Progress progress(notifyWindow, contentLength);
+    std::vector<char> buffer;
+    ReadBody(exchange.request.Get(), m_cancelled, buffer, [&](const char* data, DWORD size) {
+      file.Write(data, size);
+      progress.Add(size);
+    });
+    file.Close();
+
+    if (lengthKnown) {
+      uint64_t downloaded = 0;
+      if (!download::FileLength(path, downloaded)) Fail(L"Failed to open downloaded file.");
+      download::CheckComplete(contentLength, downloaded);
+    }
+    m_lastDownloadedFile = path;
+    progress.Finish();
+    attempt.result.first = true;
+  } catch (const download::Failure& failure) {
+    attempt.result.second = L"[WINHTTP] " + failure.message;
+  } catch (const std::bad_alloc&) {
+    attempt.result.second = L"[WINHTTP] Out of memory.";
+  }
+  return attempt;
+}
+
+DownloadManager::Bytes DownloadManager::DownloadToMemory(const std::wstring& url) {
+  auto bytes = std::make_unique<std::vector<char>>();
+  std::wstring workingUrl = url;
+  int redirects = 0;  // one count for the whole call
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      const Exchange exchange = OpenFollowingRedirects(workingUrl, redirects, kMemoryUserAgent,
+                                                       WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_FLAG_REFRESH);
+      std::vector<char> buffer;
+      ReadBody(exchange.request.Get(), m_cancelled, buffer,
+               [&](const char* data, DWORD size) { bytes->insert(bytes->end(), data, data + size); });
+      return bytes;
+    } catch (const download::Failure&) {
+      bytes->clear();  // the next attempt starts at once; the message is not kept
+    } catch (const std::bad_alloc&) {
+      bytes->clear();
+      bytes->shrink_to_fit();
+    }
+  }
+  return bytes;
+}
+
+void DownloadManager::DownloadToMemoryAsync(const std::wstring& url, std::function<void(Bytes)> done) {
+  if (!done) throw std::invalid_argument("DownloadToMemoryAsync needs a completion callable");
+  std::thread([this, url, done = std::move(done)] {
+    Bytes bytes;
+    try {
+      bytes = DownloadToMemory(url);
+    } catch (const std::bad_alloc&) {
+      bytes.reset();
+    }
+    if (m_cancelled) {
+      done(nullptr);
+    } else {
+      done(std::move(bytes));
+    }
+  }).detach();
+}

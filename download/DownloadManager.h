@@ -1,0 +1,75 @@
+#pragma once
+// The process-wide downloader: files into a folder of the run (WinHTTP, then WinINet as a
+// fallback), and small files into memory (WinHTTP, two attempts), also on a thread of their own.
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "backend/Singleton.h"
+#include "download/DownloadMessages.h"
+#include "download/TargetPath.h"
+
+class DownloadManager : public Singleton<DownloadManager> {
+ public:
+  // Success flag and the accumulated error text (which may be non-empty on success: the text of a
+  // failed WinHTTP attempt stays when the WinINet fallback succeeded).
+  using Result = std::pair<bool, std::wstring>;
+  using Bytes = std::unique_ptr<std::vector<char>>;
+
+  // The wizard uses GetInstance(); tests may make instances of their own.
+  DownloadManager() = default;
+
+  // Downloads `url` into `fileName` (empty: the URL's last path segment, without query and
+  // fragment) in the temporary folder of the run (`toTempFolder`) or the download folder. Posts
+  // WM_DOWNLOADPROGRESS / WM_DOWNLOADSIZEUNKNOWN to `notifyWindow` (may be null). Tries WinHTTP,
+  // following at most 5 redirects; when that fails for any reason (cancelled included), waits
+  // FallbackPause() and tries WinINet with the original URL. When both fail, the text is
+  // "[WINHTTP] <message> [WININET] <message>" and the file our attempts wrote is deleted. On
+  // success m_lastDownloadedFile holds the file's full path. Blocking: call it on a worker thread.
+  Result DownloadFile(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName, bool toTempFolder);
+  // The fallback transport alone (text " [WININET] <message>"); its read loop ignores m_cancelled.
+  Result DownloadFileWinInet(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
+                             bool toTempFolder);
+
+  // The body of `url` (WinHTTP, at most 5 redirects over the whole call, two attempts without a
+  // pause). Never null; empty when both attempts failed. Blocking.
+  Bytes DownloadToMemory(const std::wstring& url);
+  // Runs DownloadToMemory on a detached thread and calls `done` exactly once on that thread: with
+  // the bytes, or with null when m_cancelled is set by then (or memory ran out). `done` must not be empty (throws
+  // std::invalid_argument) and must not throw. The instance must outlive the call of `done`.
+  void DownloadToMemoryAsync(const std::wstring& url, std::function<void(Bytes)> done);
+
+  // Full target path of a file in the chosen folder of the run. A folder that is not an existing
+  // directory shows the message box "Invalid path" and gives "". A name IsSafeFileName refuses,
+  // or a path too long for PathAppendW, gives "" too.
+  std::wstring GetTargetPathForName(const std::wstring& fileName, bool toTempFolder);
+  // The same for the file name the URL names (FileNameFromUrl).
+  std::wstring GetTargetPathForUrl(const std::wstring& url, bool toTempFolder);
+
+  // Set once when the user closes the wizard; WinHTTP read loops stop at their next chunk.
+  std::atomic<bool> m_cancelled{false};
+  // Full path of the last file DownloadFile completed (written by the download worker; read by the
+  // page after the worker has ended).
+  std::wstring m_lastDownloadedFile;
+
+ private:
+  // One transport's try: its result and the path of the file it created (and so truncated), if any.
+  struct Attempt {
+    Result result{false, L""};
+    std::wstring createdPath;
+  };
+  Attempt DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
+                                     bool toTempFolder);
+  Attempt DownloadFileWinInetAttempt(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
+                                     bool toTempFolder);
+  // Target path of a transport ("Invalid path" box included); throws "Invalid file name: <name>".
+  std::wstring PrepareTarget(const std::wstring& url, const std::wstring& fileName, bool toTempFolder);
+};
+
+// The system's message text for a Windows error code (usually ending in a line break), or "".
+std::wstring GetSystemErrorText(DWORD code);
