@@ -1,0 +1,657 @@
+// The downloader against the reference back end over real TLS: real WinHTTP and WinINet, real files
+// in real folders, progress messages received by a real (hidden) window.
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "app/DirectoryTree.h"
+#include "backend/ConfigurationManager.h"
+#include "download/DownloadManager.h"
+#include "download/FallbackPause.h"
+#include "download/RedirectUrl.h"
+#include "download/TargetPath.h"
+#include "support/RefServer.h"
+#include "win/Handle.h"
+#include "win/MessageBox.h"
+#include "win/Text.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+constexpr char kHelloText[] = "Hello from the Welvane reference server.\n";
+
+std::string Utf8(const std::wstring& text) { return win::ToUtf8(text); }
+
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+  win::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return "<cannot open " + Utf8(path) + ">";
+  std::string bytes;
+  char chunk[65536];
+  DWORD read = 0;
+  while (ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.append(chunk, read);
+  return bytes;
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  win::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr));
+  DWORD written = 0;
+  ASSERT_TRUE(file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+// A file as the reference back end serves it: generated files (blobs) from its state folder, seen
+// from Wine through the Z: drive.
+std::string ServedFile(const std::string& name) {
+  std::string folder = refserver::Control(L"GET", L"health").at("state_dir").get<std::string>() + "/files/" + name;
+  for (char& c : folder) {
+    if (c == '/') c = '\\';
+  }
+  return ReadWholeFile(L"Z:" + win::FromUtf8(folder));
+}
+
+std::wstring NewFolder(const wchar_t* prefix) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  static int counter = 0;
+  std::wstring folder = win::FormatW(L"%s%s-%lu-%d", temp, prefix, GetCurrentProcessId(), ++counter);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+void RemoveFolder(const std::wstring& folder) {
+  DeleteDirectoryTree(folder);
+  RemoveDirectoryW(folder.c_str());
+}
+
+// A hidden top-level window that records the downloader's messages. Its owner thread pumps
+// messages while the download runs on a worker thread.
+class MessageRecorder {
+ public:
+  MessageRecorder() {
+    static const ATOM windowClass = [] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = &MessageRecorder::WindowProc;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.lpszClassName = L"WelvaneDownloadMessageRecorder";
+      return RegisterClassW(&wc);
+    }();
+    m_window = CreateWindowExW(0, MAKEINTATOM(windowClass), L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~MessageRecorder() { DestroyWindow(m_window); }
+  MessageRecorder(const MessageRecorder&) = delete;
+  MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+  HWND Window() const { return m_window; }
+
+  // Runs `work` on a worker thread, pumping this thread's messages until it has ended and every
+  // message it posted has arrived.
+  template <typename Work>
+  auto RunPumping(Work work) {
+    auto result = std::async(std::launch::async, std::move(work));
+    while (result.wait_for(0ms) != std::future_status::ready) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      Pump();
+    }
+    Pump();
+    return result.get();
+  }
+
+  std::vector<int> m_progress;      // wParam of every WM_DOWNLOADPROGRESS, in order
+  int m_sizeUnknown = 0;            // number of WM_DOWNLOADSIZEUNKNOWN
+  std::function<void()> m_onFirstProgress;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<MessageRecorder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self && message == WM_DOWNLOADPROGRESS) {
+      EXPECT_EQ(lParam, 0);
+      self->m_progress.push_back(static_cast<int>(wParam));
+      if (self->m_progress.size() == 1 && self->m_onFirstProgress) self->m_onFirstProgress();
+      return 0;
+    }
+    if (self && message == WM_DOWNLOADSIZEUNKNOWN) {
+      EXPECT_EQ(wParam, 0u);
+      EXPECT_EQ(lParam, 0);
+      ++self->m_sizeUnknown;
+      return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+
+  HWND m_window = nullptr;
+};
+
+// Live downloads into fresh folders of their own; message boxes are captured, the fallback pause is
+// short. The configuration's folders are put back afterwards.
+class DownloadFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_config = ConfigurationManager::GetInstance();
+    m_savedDownloadFolder = m_config->m_downloadFolder;
+    m_savedTempFolder = m_config->m_tempFolder;
+    m_downloadFolder = NewFolder(L"welvane-dl");
+    m_tempFolder = NewFolder(L"welvane-tmp");
+    m_config->m_downloadFolder = m_downloadFolder;
+    m_config->m_tempFolder = m_tempFolder;
+    SetFallbackPauseForTesting(10ms);
+    win::SetAppMessageBoxHook([this](const std::wstring& text, UINT style) {
+      std::lock_guard<std::mutex> lock(m_boxesMutex);
+      m_boxes.push_back(text);
+      EXPECT_EQ(style, static_cast<UINT>(MB_OK));
+      return IDOK;
+    });
+    m_firstRequest = refserver::LastRequestId();
+  }
+  void TearDown() override {
+    win::SetAppMessageBoxHook({});
+    SetFallbackPauseForTesting(2000ms);
+    m_config->m_downloadFolder = m_savedDownloadFolder;
+    m_config->m_tempFolder = m_savedTempFolder;
+    RemoveFolder(m_downloadFolder);
+    RemoveFolder(m_tempFolder);
+  }
+
+  std::wstring Url(const wchar_t* name, const std::wstring& directives, const std::wstring& endpoint) {
+    m_scenario = refserver::NewScenario(name);
+    return refserver::FaultUrl(m_scenario, directives, endpoint);
+  }
+  json ScenarioRequests() { return refserver::RequestsSince(m_firstRequest, "/t/" + Utf8(m_scenario) + "/"); }
+  DownloadManager::Result Download(DownloadManager& manager, const std::wstring& url, const std::wstring& fileName = L"",
+                                   bool toTempFolder = false) {
+    return m_recorder.RunPumping(
+        [&] { return manager.DownloadFile(url, m_recorder.Window(), fileName, toTempFolder); });
+  }
+  DownloadManager::Result Download(const std::wstring& url, const std::wstring& fileName = L"",
+                                   bool toTempFolder = false) {
+    return Download(*DownloadManager::GetInstance(), url, fileName, toTempFolder);
+  }
+  std::vector<std::wstring> Boxes() {
+    std::lock_guard<std::mutex> lock(m_boxesMutex);
+    return m_boxes;
+  }
+  std::wstring InDownloads(const std::wstring& name) const { return m_downloadFolder + L"\\" + name; }
+
+  std::shared_ptr<ConfigurationManager> m_config;
+  std::wstring m_savedDownloadFolder, m_savedTempFolder;
+  std::wstring m_downloadFolder, m_tempFolder;
+  std::wstring m_scenario;
+  long long m_firstRequest = 0;
+  MessageRecorder m_recorder;
+  std::mutex m_boxesMutex;
+  std::vector<std::wstring> m_boxes;
+};
+
+// Progress percentages only grow, stay within 0..100 and come at most about once per point.
+void ExpectSaneProgress(const std::vector<int>& progress) {
+  for (size_t i = 0; i < progress.size(); ++i) {
+    EXPECT_GE(progress[i], 0);
+    EXPECT_LE(progress[i], 100);
+    if (i > 0) {
+      EXPECT_GE(progress[i], progress[i - 1]);
+    }
+  }
+  EXPECT_LE(progress.size(), 102u);
+}
+
+}  // namespace
+
+// ---- Names and paths: pure logic -----------------------------------------------------------------
+
+TEST(DownloadTargetPath, FileNameFromUrlIsTheLastSegmentWithoutQueryOrFragment) {
+  EXPECT_EQ(FileNameFromUrl(L"https://host/files/setup.exe"), L"setup.exe");
+  EXPECT_EQ(FileNameFromUrl(L"https://host/get?id=5"), L"get");
+  EXPECT_EQ(FileNameFromUrl(L"https://host/d/file.zip#part"), L"file.zip");
+  EXPECT_EQ(FileNameFromUrl(L"https://host/d/file.zip?a=1#part"), L"file.zip");
+  EXPECT_EQ(FileNameFromUrl(L"https://host/a?next=/b/c.exe"), L"a") << "a slash in the query names nothing";
+  EXPECT_EQ(FileNameFromUrl(L"https://host/folder/"), L"");
+  EXPECT_EQ(FileNameFromUrl(L"https://host"), L"") << "the host is not a file name";
+  EXPECT_EQ(FileNameFromUrl(L"https://host?x=/y"), L"");
+  EXPECT_EQ(FileNameFromUrl(L"setup.exe"), L"") << "no slash, no name";
+  EXPECT_EQ(FileNameFromUrl(L"offers/setup.exe"), L"setup.exe");
+}
+
+TEST(DownloadTargetPath, SafeFileNamesStayInsideTheFolder) {
+  for (const wchar_t* name : {L"setup.exe", L"My Player (1).exe", L"a..b.exe", L"v1.2.3", L".hidden",
+                              L"\u00fcber-\u540d\u524d.exe", L"COM10.exe", L"console.exe", L"NULL.txt", L"lpt.txt",
+                              L" lead.exe"}) {
+    EXPECT_TRUE(IsSafeFileName(name)) << Utf8(name);
+  }
+}
+
+TEST(DownloadTargetPath, TraversalDrivesDevicesAndOddNamesAreRefused) {
+  for (const wchar_t* name :
+       {L"", L".", L"..", L"...", L"../x.exe", L"..\\x.exe", L"a/b.exe", L"a\\b.exe", L"\\\\server\\share\\x.exe",
+        L"C:", L"C:x.exe", L"C:\\x.exe", L"file.exe:stream", L"CON", L"con", L"Con.txt", L"nul.txt", L"PRN",
+        L"aux.tar.gz", L"COM1", L"com9.log", L"LPT1", L"lpt9.txt", L"COM0", L"COM\u00b9", L"LPT\u00b3.txt", L"CONIN$",
+        L"conout$.txt", L"AUX .txt", L"name.", L"name ", L"a*b", L"a?b", L"a|b", L"a<b", L"a>b", L"a\"b",
+        L"tab\there", L"line\nbreak"}) {
+    EXPECT_FALSE(IsSafeFileName(name)) << Utf8(name);
+  }
+  EXPECT_TRUE(IsSafeFileName(std::wstring(255, L'a')));
+  EXPECT_FALSE(IsSafeFileName(std::wstring(256, L'a')));
+}
+
+TEST(DownloadTargetPath, AppendPathJoinsWithOneBackslash) {
+  std::wstring path = L"C:\\folder";
+  EXPECT_TRUE(AppendPath(path, L"setup.exe"));
+  EXPECT_EQ(path, L"C:\\folder\\setup.exe");
+  path = L"C:\\folder\\";
+  EXPECT_TRUE(AppendPath(path, L"setup.exe"));
+  EXPECT_EQ(path, L"C:\\folder\\setup.exe");
+  EXPECT_EQ(path.size(), wcslen(path.c_str())) << "the length ends at the first zero";
+
+  std::wstring deep = L"C:\\" + std::wstring(250, L'd');
+  const std::wstring before = deep;
+  EXPECT_FALSE(AppendPath(deep, L"setup.exe")) << "longer than MAX_PATH";
+  EXPECT_EQ(deep, before);
+}
+
+TEST_F(DownloadFileTest, TargetPathsLieInTheChosenFolder) {
+  auto manager = DownloadManager::GetInstance();
+  EXPECT_EQ(manager->GetTargetPathForName(L"setup.exe", false), InDownloads(L"setup.exe"));
+  EXPECT_EQ(manager->GetTargetPathForName(L"setup.exe", true), m_tempFolder + L"\\setup.exe");
+  EXPECT_EQ(manager->GetTargetPathForUrl(L"https://host/f/get?id=5#x", false), InDownloads(L"get"));
+  EXPECT_EQ(manager->GetTargetPathForName(L"..\\evil.exe", false), L"");
+  EXPECT_EQ(manager->GetTargetPathForUrl(L"https://host/f/nul.txt", true), L"");
+  EXPECT_EQ(manager->GetTargetPathForUrl(L"https://host/f/", true), L"");
+  EXPECT_TRUE(Boxes().empty());
+
+  m_config->m_tempFolder = m_tempFolder + L"\\missing";
+  EXPECT_EQ(manager->GetTargetPathForName(L"setup.exe", true), L"");
+  EXPECT_EQ(Boxes(), std::vector<std::wstring>{L"Invalid path"});
+}
+
+TEST(DownloadSystemErrorText, IsTheSystemsMessage) {
+  EXPECT_EQ(GetSystemErrorText(ERROR_FILE_NOT_FOUND).rfind(L"File not found", 0), 0u)
+      << Utf8(GetSystemErrorText(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(GetSystemErrorText(0xDEADu), L"");
+}
+
+// ---- Redirect targets: pure logic -------------------------------------------------------------------
+
+TEST(DownloadRedirectUrl, RelativeLocationsAreResolvedAgainstTheCurrentUrl) {
+  const std::wstring current = L"https://localhost:8443/t/s/redirect=2/f/file.bin?q=1#frag";
+  EXPECT_EQ(ResolveRedirect(current, L"https://other/x"), L"https://other/x");
+  EXPECT_EQ(ResolveRedirect(current, L"http://other"), L"http://other");
+  EXPECT_EQ(ResolveRedirect(current, L"//cdn.example/x.exe"), L"https://cdn.example/x.exe");
+  EXPECT_EQ(ResolveRedirect(current, L"/f/x"), L"https://localhost:8443/f/x");
+  EXPECT_EQ(ResolveRedirect(current, L"x"), L"https://localhost:8443/t/s/redirect=2/f/x");
+  EXPECT_EQ(ResolveRedirect(current, L"./x?y=2"), L"https://localhost:8443/t/s/redirect=2/f/x?y=2");
+  EXPECT_EQ(ResolveRedirect(current, L"../../x"), L"https://localhost:8443/t/s/x");
+  EXPECT_EQ(ResolveRedirect(current, L"../../../../../../f/x"), L"https://localhost:8443/f/x");
+  EXPECT_EQ(ResolveRedirect(current, L"/a/./b/../c"), L"https://localhost:8443/a/c");
+  EXPECT_EQ(ResolveRedirect(current, L"?page=2"), L"https://localhost:8443/t/s/redirect=2/f/file.bin?page=2");
+  EXPECT_EQ(ResolveRedirect(current, L""), L"https://localhost:8443/t/s/redirect=2/f/file.bin?q=1");
+  EXPECT_EQ(ResolveRedirect(L"https://host", L"x.exe"), L"https://host/x.exe");
+  EXPECT_EQ(ResolveRedirect(L"https://host?a=b", L"x.exe"), L"https://host/x.exe");
+}
+
+TEST(DownloadRedirectUrl, DotSegments) {
+  EXPECT_EQ(RemoveDotSegments(L"/a/b/c/./../../g"), L"/a/g");
+  EXPECT_EQ(RemoveDotSegments(L"/a/b/.."), L"/a/");
+  EXPECT_EQ(RemoveDotSegments(L"/a/b/."), L"/a/b/");
+  EXPECT_EQ(RemoveDotSegments(L"/../x"), L"/x");
+  EXPECT_EQ(RemoveDotSegments(L"/a//b"), L"/a//b");
+}
+
+// ---- DownloadFile against the reference back end ----------------------------------------------
+
+TEST_F(DownloadFileTest, WithContentLengthTheFileIsCompleteAndProgressEndsAt100) {
+  const std::wstring url = Url(L"length", L"-", L"f/blob-256k.bin");
+  const auto result = Download(url);
+  EXPECT_TRUE(result.first);
+  EXPECT_EQ(result.second, L"");
+  const std::wstring path = InDownloads(L"blob-256k.bin");
+  EXPECT_EQ(DownloadManager::GetInstance()->m_lastDownloadedFile, path);
+  const std::string bytes = ReadWholeFile(path);
+  EXPECT_EQ(bytes.size(), 256u * 1024);
+  EXPECT_TRUE(bytes == ServedFile("blob-256k.bin"));
+
+  EXPECT_EQ(m_recorder.m_sizeUnknown, 0);
+  ASSERT_GE(m_recorder.m_progress.size(), 2u);
+  EXPECT_EQ(m_recorder.m_progress.back(), 100);
+  ExpectSaneProgress(m_recorder.m_progress);
+  EXPECT_EQ(ScenarioRequests().size(), 1u) << "WinHTTP alone, no fallback";
+}
+
+TEST_F(DownloadFileTest, TheTempFolderAndAGivenNameAreUsed) {
+  const auto result = Download(Url(L"temp", L"-", L"f/hello.txt"), L"greeting.txt", true);
+  EXPECT_TRUE(result.first) << Utf8(result.second);
+  EXPECT_EQ(ReadWholeFile(m_tempFolder + L"\\greeting.txt"), kHelloText);
+  EXPECT_EQ(DownloadManager::GetInstance()->m_lastDownloadedFile, m_tempFolder + L"\\greeting.txt");
+  EXPECT_FALSE(FileExists(InDownloads(L"greeting.txt")));
+}
+
+TEST_F(DownloadFileTest, AQueryDoesNotBecomePartOfTheFileName) {
+  const auto result = Download(Url(L"query", L"-", L"f/hello.txt?id=5#top"));
+  EXPECT_TRUE(result.first) << Utf8(result.second);
+  EXPECT_EQ(ReadWholeFile(InDownloads(L"hello.txt")), kHelloText);
+}
+
+TEST_F(DownloadFileTest, WithoutContentLengthTheSizeIsUnknownAndTheFileKept) {
+  for (const wchar_t* directives : {L"length=none", L"chunked=4096"}) {
+    SCOPED_TRACE(Utf8(directives));
+    m_recorder.m_progress.clear();
+    m_recorder.m_sizeUnknown = 0;
+    const auto result = Download(Url(L"nolength", directives, L"f/blob-64k.bin"));
+    EXPECT_TRUE(result.first) << Utf8(result.second);
+    EXPECT_EQ(result.second, L"");
+    EXPECT_EQ(m_recorder.m_sizeUnknown, 1);
+    EXPECT_TRUE(m_recorder.m_progress.empty()) << "no percentages, no final 100";
+    EXPECT_TRUE(ReadWholeFile(InDownloads(L"blob-64k.bin")) == ServedFile("blob-64k.bin"));
+  }
+}
+
+TEST_F(DownloadFileTest, ABodyShorterThanAnnouncedFailsBothTransportsAndLeavesNoFile) {
+  // 400 bytes sent, 1000 announced, then the connection is closed.
+  const auto result = Download(Url(L"short", L"length=+600", L"f/blob-400.bin"));
+  EXPECT_FALSE(result.first);
+  EXPECT_EQ(result.second,
+            L"[WINHTTP] Download was incomplete: content length: 1000, downloaded: 400"
+            L" [WININET] Download was incomplete: content length: 1000, downloaded: 400");
+  EXPECT_FALSE(FileExists(InDownloads(L"blob-400.bin")));
+}
+
+TEST_F(DownloadFileTest, Status404FailsBothTransports) {
+  const auto result = Download(Url(L"s404", L"status=404", L"f/hello.txt"));
+  EXPECT_FALSE(result.first);
+  const std::wstring expected =
+      L"[WINHTTP] Download failed: Server returned status code: 404 [WININET] Server returned status code: HTTP 404 - ";
+  EXPECT_EQ(result.second.substr(0, expected.size()), expected) << Utf8(result.second);
+  EXPECT_FALSE(FileExists(InDownloads(L"hello.txt")));
+  EXPECT_EQ(ScenarioRequests().size(), 2u);
+}
+
+TEST_F(DownloadFileTest, FiveRedirectsAreFollowed) {
+  const auto result = Download(Url(L"redirect5", L"redirect=5", L"f/hello.txt"));
+  EXPECT_TRUE(result.first) << Utf8(result.second);
+  EXPECT_EQ(result.second, L"");
+  EXPECT_EQ(ReadWholeFile(InDownloads(L"hello.txt")), kHelloText);
+  EXPECT_EQ(ScenarioRequests().size(), 6u) << "five hops and the file, all on WinHTTP";
+}
+
+TEST_F(DownloadFileTest, ASixthRedirectFailsWinHttpAndTheFallbackStartsFromTheGivenUrl) {
+  const std::wstring url = Url(L"redirect6", L"redirect=6", L"f/hello.txt");
+  const auto result = Download(url);
+  const json requests = ScenarioRequests();
+  // WinHTTP stops after six answers; WinINet follows redirects by itself (Wine allows more than six),
+  // starting again at the URL that was given.
+  ASSERT_EQ(requests.size(), 13u) << requests.dump();
+  const std::string first = requests[0]["path"];
+  EXPECT_EQ(requests[6]["path"], first) << "the fallback starts from the URL that was passed in";
+  EXPECT_TRUE(result.first) << Utf8(result.second);
+  EXPECT_EQ(result.second, L"[WINHTTP] Too many redirects.");
+  EXPECT_EQ(ReadWholeFile(InDownloads(L"hello.txt")), kHelloText);
+}
+
+TEST_F(DownloadFileTest, RelativeRedirectsAreFollowed) {
+  struct Case {
+    const wchar_t* directives;
+    const wchar_t* endpoint;
+    size_t scenarioRequests;
+  };
+  const Case cases[] = {
+      // Three "/t/..." Locations.
+      {L"redirect=3,loc=rel", L"f/hello.txt", 4},
+      // A bare "hello.txt", taken from the folder of the current path; that path redirects once
+      // more (its own first request), then answers.
+      {L"redirect=1:-,to=hello.txt", L"f/start.txt", 3},
+      // "../../../../f/hello.txt" climbs to the root: the plain /f/hello.txt answers.
+      {L"redirect=1,to=..%2F..%2F..%2F..%2Ff%2Fhello.txt", L"f/start.txt", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf8(c.directives));
+    const auto result = Download(Url(L"relative", c.directives, c.endpoint), L"hello-rel.txt");
+    EXPECT_TRUE(result.first) << Utf8(result.second);
+    EXPECT_EQ(result.second, L"") << "WinHTTP itself succeeded";
+    EXPECT_EQ(ReadWholeFile(InDownloads(L"hello-rel.txt")), kHelloText);
+    EXPECT_EQ(ScenarioRequests().size(), c.scenarioRequests);
+  }
+}
+
+TEST_F(DownloadFileTest, ALocationLongerThan260CharactersIsReadWhole) {
+  // Every hop keeps the directives, so the Location repeats this long list; the file name is last.
+  std::wstring directives = L"redirect=1";
+  for (int i = 0; i < 40; ++i) directives += L",delay=0";
+  const auto result = Download(Url(L"longloc", directives, L"f/hello.txt"));
+  EXPECT_TRUE(result.first) << Utf8(result.second);
+  EXPECT_EQ(result.second, L"");
+  EXPECT_EQ(ReadWholeFile(InDownloads(L"hello.txt")), kHelloText);
+  const json requests = ScenarioRequests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_GT(std::string("https://localhost").size() + requests[1]["path"].get<std::string>().size(), 260u);
+}
+
+TEST_F(DownloadFileTest, CancellingStopsWinHttpAndTheFallbackStillRuns) {
+  // An instance of its own, so the process-wide flag stays clear. The first attempt's body trickles
+  // (20 s for the whole file); the fallback's request is answered at full speed.
+  DownloadManager manager;
+  m_recorder.m_onFirstProgress = [&manager] { manager.m_cancelled = true; };
+  const auto result = Download(manager, Url(L"cancel", L"rate=50000:-", L"f/blob-1m.bin"));
+  EXPECT_TRUE(manager.m_cancelled);
+  EXPECT_TRUE(result.first) << Utf8(result.second);
+  EXPECT_EQ(result.second, L"[WINHTTP] Download cancelled.");
+  EXPECT_TRUE(ReadWholeFile(InDownloads(L"blob-1m.bin")) == ServedFile("blob-1m.bin"));
+  EXPECT_EQ(manager.m_lastDownloadedFile, InDownloads(L"blob-1m.bin"));
+  EXPECT_EQ(m_recorder.m_progress.back(), 100);
+  EXPECT_FALSE(DownloadManager::GetInstance()->m_cancelled);
+}
+
+TEST_F(DownloadFileTest, AMissingFolderShowsInvalidPathOncePerTransport) {
+  m_config->m_downloadFolder = m_downloadFolder + L"\\missing";
+  wchar_t current[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, current);
+  const auto result = Download(Url(L"nofolder", L"-", L"f/welvane-nofolder-check.txt"), L"welvane-nofolder.txt");
+  EXPECT_FALSE(result.first);
+  EXPECT_EQ(Boxes(), (std::vector<std::wstring>{L"Invalid path", L"Invalid path"}));
+  EXPECT_EQ(result.second.rfind(L"[WINHTTP] ", 0), 0u) << Utf8(result.second);
+  EXPECT_NE(result.second.find(L" [WININET] "), std::wstring::npos) << Utf8(result.second);
+  EXPECT_FALSE(FileExists(std::wstring(current) + L"\\welvane-nofolder.txt")) << "nothing lands elsewhere";
+  EXPECT_FALSE(FileExists(m_downloadFolder + L"\\welvane-nofolder.txt"));
+}
+
+TEST_F(DownloadFileTest, AMissingFolderWithAFileThatExistsFailsAtTheOutputFile) {
+  m_config->m_downloadFolder = m_downloadFolder + L"\\missing";
+  const auto result = Download(Url(L"nofolder2", L"-", L"f/hello.txt"));
+  EXPECT_FALSE(result.first);
+  EXPECT_EQ(Boxes(), (std::vector<std::wstring>{L"Invalid path", L"Invalid path"}));
+  EXPECT_EQ(result.second.rfind(L"[WINHTTP] Failed to open file for writing: ", 0), 0u) << Utf8(result.second);
+  EXPECT_NE(result.second.find(L" [WININET] Failed to open file for writing: "), std::wstring::npos)
+      << Utf8(result.second);
+}
+
+TEST_F(DownloadFileTest, NoPartialFileIsLeftWhenBothTransportsFail) {
+  // The connection is reset after 64 KiB on every request.
+  const auto result = Download(Url(L"reset", L"reset=65536", L"f/blob-1m.bin"));
+  EXPECT_FALSE(result.first);
+  EXPECT_EQ(result.second.rfind(L"[WINHTTP] ", 0), 0u) << Utf8(result.second);
+  EXPECT_NE(result.second.find(L" [WININET] "), std::wstring::npos) << Utf8(result.second);
+  EXPECT_FALSE(FileExists(InDownloads(L"blob-1m.bin")));
+  EXPECT_FALSE(m_recorder.m_progress.empty()) << "bytes were written before the reset";
+}
+
+TEST_F(DownloadFileTest, AFileTheDownloadNeverOpenedIsNotDeleted) {
+  // A file of the user's that another program holds open without sharing: neither transport can
+  // open it, both fail, and the file stays as it was.
+  const std::wstring path = InDownloads(L"locked.bin");
+  WriteWholeFile(path, "the user's own bytes");
+  {
+    win::FileHandle lock(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
+    const auto result = Download(Url(L"locked", L"-", L"f/blob-1k.bin"), L"locked.bin");
+    EXPECT_FALSE(result.first);
+    const std::wstring text = win::FormatW(L"Failed to open file for writing: %d - ", ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(result.second.rfind(L"[WINHTTP] " + text, 0), 0u) << Utf8(result.second);
+    EXPECT_NE(result.second.find(L" [WININET] " + text), std::wstring::npos) << Utf8(result.second);
+  }
+  EXPECT_EQ(ReadWholeFile(path), "the user's own bytes");
+}
+
+TEST_F(DownloadFileTest, NamesThatWouldLeaveTheFolderAreRefusedBeforeAnyRequest) {
+  const std::wstring outside = m_downloadFolder + L"-escape.bin";
+  for (const std::wstring& name : {std::wstring(L"..\\escape.bin"), std::wstring(L"../escape.bin"),
+                                  std::wstring(L"C:escape.bin"), std::wstring(L"CON"), std::wstring(L".."), outside}) {
+    SCOPED_TRACE(Utf8(name));
+    const auto result = Download(Url(L"badname", L"-", L"f/hello.txt"), name);
+    EXPECT_FALSE(result.first);
+    EXPECT_EQ(result.second, L"[WINHTTP] Invalid file name: " + name + L" [WININET] Invalid file name: " + name);
+    EXPECT_TRUE(ScenarioRequests().empty()) << "nothing was asked of the server";
+  }
+  // A name taken from the URL follows the same rules.
+  const auto result = Download(Url(L"badname", L"-", L"f/nul.txt"));
+  EXPECT_EQ(result.second, L"[WINHTTP] Invalid file name: nul.txt [WININET] Invalid file name: nul.txt");
+  const auto noName = Download(Url(L"badname", L"-", L"f/"));
+  EXPECT_EQ(noName.second, L"[WINHTTP] Invalid file name:  [WININET] Invalid file name: ");
+  EXPECT_FALSE(FileExists(outside));
+  EXPECT_FALSE(FileExists(m_downloadFolder.substr(0, m_downloadFolder.rfind(L'\\') + 1) + L"escape.bin"));
+  EXPECT_TRUE(Boxes().empty());
+}
+
+// ---- Memory downloads ----------------------------------------------------------------------------
+
+using DownloadToMemoryTest = DownloadFileTest;
+
+TEST_F(DownloadToMemoryTest, TheBytesEqualTheFile) {
+  const auto bytes = DownloadManager::GetInstance()->DownloadToMemory(Url(L"mem", L"-", L"f/blob-100k.bin"));
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(bytes->size(), 100u * 1024);
+  EXPECT_TRUE(std::string(bytes->begin(), bytes->end()) == ServedFile("blob-100k.bin"));
+  const json requests = ScenarioRequests();
+  ASSERT_EQ(requests.size(), 1u);
+  bool agent = false;
+  for (const auto& header : requests[0]["headers"]) {
+    if (header[0] == "User-Agent") agent = header[1] == "A WinHTTP Example Program/1.0";
+  }
+  EXPECT_TRUE(agent) << requests[0]["headers"].dump();
+}
+
+TEST_F(DownloadToMemoryTest, TheSecondAttemptMaySucceed) {
+  const auto bytes = DownloadManager::GetInstance()->DownloadToMemory(Url(L"mem2", L"status=500:200", L"f/hello.txt"));
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(std::string(bytes->begin(), bytes->end()), kHelloText);
+  EXPECT_EQ(ScenarioRequests().size(), 2u);
+}
+
+TEST_F(DownloadToMemoryTest, TwoFailedAttemptsGiveAnEmptyVector) {
+  const auto bytes = DownloadManager::GetInstance()->DownloadToMemory(Url(L"mem500", L"status=500", L"f/hello.txt"));
+  ASSERT_TRUE(bytes);
+  EXPECT_TRUE(bytes->empty());
+  EXPECT_EQ(ScenarioRequests().size(), 2u) << "two attempts, no more";
+
+  // A host nobody listens on fails both attempts at the transport level.
+  const auto unreachable = DownloadManager::GetInstance()->DownloadToMemory(L"https://127.0.0.1:1/f/hello.txt");
+  ASSERT_TRUE(unreachable);
+  EXPECT_TRUE(unreachable->empty());
+}
+
+TEST_F(DownloadToMemoryTest, RedirectsAreFollowedAndTheSecondAttemptStartsWhereTheFirstEnded) {
+  const auto manager = DownloadManager::GetInstance();
+  const auto relative = manager->DownloadToMemory(Url(L"memrel", L"redirect=2,loc=rel", L"f/hello.txt"));
+  EXPECT_EQ(std::string(relative->begin(), relative->end()), kHelloText);
+
+  // Three hops to a path that answers 500 once: the second attempt asks that path again, not the first.
+  const auto carried = manager->DownloadToMemory(Url(L"memhops", L"redirect=3,status=500:200", L"f/hello.txt"));
+  EXPECT_EQ(std::string(carried->begin(), carried->end()), kHelloText);
+  const json requests = ScenarioRequests();
+  ASSERT_EQ(requests.size(), 5u) << requests.dump();
+  EXPECT_EQ(requests[3]["path"], requests[4]["path"]);
+}
+
+TEST_F(DownloadToMemoryTest, RedirectsAreCountedOverBothAttempts) {
+  // Three hops lead to T, which answers 500 first and then redirects three more times: the sixth
+  // redirect of the call ends the second attempt (an own count per attempt would ask once more).
+  const std::wstring scenario = refserver::NewScenario(L"memcount");
+  const std::wstring target = L"%2Ft%2F" + scenario + L"%2Fstatus%3D500%3A-%2Credirect%3D-%3A3%2Ff%2Fhello.txt";
+  m_scenario = scenario;
+  const auto bytes = DownloadManager::GetInstance()->DownloadToMemory(
+      refserver::FaultUrl(scenario, L"redirect=3,to=" + target, L"f/start.txt"));
+  ASSERT_TRUE(bytes);
+  EXPECT_TRUE(bytes->empty());
+  EXPECT_EQ(ScenarioRequests().size(), 7u) << ScenarioRequests().dump();
+}
+
+TEST_F(DownloadToMemoryTest, ACancelledManagerGetsNothing) {
+  DownloadManager manager;
+  manager.m_cancelled = true;
+  const auto bytes = manager.DownloadToMemory(Url(L"memcancel", L"-", L"f/hello.txt"));
+  ASSERT_TRUE(bytes);
+  EXPECT_TRUE(bytes->empty());
+}
+
+namespace {
+// Waits for one call of the completion callable and keeps what it was given.
+struct Completion {
+  std::mutex mutex;
+  std::condition_variable called;
+  int calls = 0;
+  DWORD thread = 0;
+  bool null = false;
+  std::string bytes;
+
+  std::function<void(DownloadManager::Bytes)> Callable() {
+    return [this](DownloadManager::Bytes received) {
+      std::lock_guard<std::mutex> lock(mutex);
+      ++calls;
+      thread = GetCurrentThreadId();
+      null = !received;
+      if (received) bytes.assign(received->begin(), received->end());
+      called.notify_all();
+    };
+  }
+  // The wait bound only keeps a broken build from hanging the suite.
+  bool Wait() {
+    std::unique_lock<std::mutex> lock(mutex);
+    return called.wait_for(lock, 120s, [this] { return calls > 0; });
+  }
+};
+}  // namespace
+
+TEST_F(DownloadToMemoryTest, AsyncCallsItsCallableOnceOnAnotherThread) {
+  Completion completion;
+  DownloadManager::GetInstance()->DownloadToMemoryAsync(Url(L"async", L"-", L"f/hello.txt"), completion.Callable());
+  ASSERT_TRUE(completion.Wait());
+  std::lock_guard<std::mutex> lock(completion.mutex);
+  EXPECT_EQ(completion.calls, 1);
+  EXPECT_NE(completion.thread, GetCurrentThreadId());
+  EXPECT_FALSE(completion.null);
+  EXPECT_EQ(completion.bytes, kHelloText);
+}
+
+TEST_F(DownloadToMemoryTest, AsyncAfterCancelHandsNull) {
+  DownloadManager manager;
+  manager.m_cancelled = true;
+  Completion completion;
+  manager.DownloadToMemoryAsync(Url(L"asynccancel", L"-", L"f/hello.txt"), completion.Callable());
+  ASSERT_TRUE(completion.Wait());
+  std::lock_guard<std::mutex> lock(completion.mutex);
+  EXPECT_EQ(completion.calls, 1);
+  EXPECT_TRUE(completion.null);
+}
+
+TEST_F(DownloadToMemoryTest, AsyncWantsACallable) {
+  EXPECT_THROW(DownloadManager::GetInstance()->DownloadToMemoryAsync(L"https://localhost/f/hello.txt", {}),
+               std::invalid_argument);
+}
