@@ -3,6 +3,7 @@
 #include "app/CAboutDlg.h"
 #include "backend/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
+#include "packages/Package.h"
 #include "ui/ErrorPage.h"
 #include "resources/resource.h"
 #include "win/MessageBox.h"
@@ -26,7 +27,15 @@ CWelvaneDlg::CWelvaneDlg() : win::Dialog(IDD_WELVANE_DIALOG) {
   });
 }
 
-CWelvaneDlg::~CWelvaneDlg() = default;
+// GDI+ ends after the dialog: every image held outside the dialog goes first.
+CWelvaneDlg::~CWelvaneDlg() { ReleaseImages(); }
+
+void CWelvaneDlg::ReleaseImages() {
+  const auto config = ConfigurationManager::GetInstance();
+  config->m_productLogo.reset();
+  for (const auto& offer : config->m_acceptedOffers) offer->m_image.reset();
+  for (const auto& offer : config->m_shownOffers) offer->m_image.reset();
+}
 
 BOOL CWelvaneDlg::OnInitDialog() {
   win::SetMainWindow(Hwnd());

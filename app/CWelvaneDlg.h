@@ -47,6 +47,9 @@ class CWelvaneDlg : public win::Dialog {
   LRESULT OnLoadCompleteMessage(WPARAM, LPARAM);
   void OnClose();
   void DeleteTemporaryFolder();
+  void CreateMainPackage();
+  void SendClosingEvents();
+  void ReleaseImages();
   IPage* CurrentPage() const;
 
   HICON m_hIcon = nullptr;

@@ -2,7 +2,10 @@
 // reports, and closes the run.
 #include "app/CWelvaneDlg.h"
 #include "app/DirectoryTree.h"
+#include "backend/AnalyticsContext.h"
 #include "backend/ConfigurationManager.h"
+#include "download/DownloadManager.h"
+#include "packages/Package.h"
 #include "locale/LanguageManager.h"
 #include "resources/resource.h"
 #include "ui/ErrorPage.h"
@@ -91,6 +94,9 @@ void CWelvaneDlg::ShowError(const std::wstring& title, const std::wstring& text)
 void CWelvaneDlg::OnButtonClicked(ButtonType type) {
   switch (type) {
     case ButtonType::Next:
+      if (m_currentPage == 0) CreateMainPackage();
+      NavigateToPage(m_currentPage + 1);
+      break;
     case ButtonType::Accept:
     case ButtonType::Decline:
       NavigateToPage(m_currentPage + 1);
@@ -121,8 +127,41 @@ void CWelvaneDlg::OnClose() {
   }
   m_mutex.Reset();
   Show(false);
+  SendClosingEvents();
   DeleteTemporaryFolder();
   EndDialog(IDCANCEL);
+}
+
+// Leaving the language page: the main product becomes a package and reports the start.
+void CWelvaneDlg::CreateMainPackage() {
+  const auto config = ConfigurationManager::GetInstance();
+  const AnalyticsContext context = CreateAnalyticsContext();
+  std::shared_ptr<Package> main;
+  if (config->m_wizardType == kWizardIsv) {
+    main = std::make_shared<Package>(context, true, config->m_installerId, config->m_productFlow,
+                                     config->m_productName, config->m_channel);
+  } else {
+    main = std::make_shared<Package>(context, true, L"", L"", L"", L"");
+  }
+  config->m_mainPackage = main;
+  main->SendEvent(1);
+}
+
+// The user is leaving: stop downloads, then a final event for every offer shown and for the main
+// product, one package at a time, each delivered (or given up) before the next.
+void CWelvaneDlg::SendClosingEvents() {
+  const auto config = ConfigurationManager::GetInstance();
+  config->m_closing = true;
+  DownloadManager::GetInstance()->m_cancelled = true;
+  const std::vector<std::shared_ptr<Package>> shown = config->m_shownOffers;
+  for (const auto& offer : shown) {
+    offer->SendEvent(5);
+    offer->WaitForEvents();
+  }
+  if (const auto main = config->m_mainPackage) {
+    main->SendEvent(5);
+    main->WaitForEvents();
+  }
 }
 
 void CWelvaneDlg::DeleteTemporaryFolder() {
