@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Prints what the reference server stored: events per package and event code, and bad signatures.
 
-    python3 refserver/report.py [DB]     (default build/refserver-state/events.sqlite)
+    python3 refserver/report.py [--since ID] [DB]     (default build/refserver-state/events.sqlite)
+
+--since ID counts only the events stored after the event with that id.
 """
 import os
 import sqlite3
@@ -11,12 +13,13 @@ DEFAULT_DB = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file
                           "build", "refserver-state", "events.sqlite")
 
 
-def report(db_path):
+def report(db_path, since=0):
     db = sqlite3.connect(f"file:{db_path}?mode=ro", uri=True)
     rows = db.execute("SELECT COALESCE(package, '(none)'), COALESCE(event_code, '(none)'), COUNT(*),"
-                      " SUM(signature_ok = 0) FROM events GROUP BY 1, 2 ORDER BY 1, CAST(event_code AS INTEGER), 2"
-                      ).fetchall()
-    total, bad = db.execute("SELECT COUNT(*), COALESCE(SUM(signature_ok = 0), 0) FROM events").fetchone()
+                      " SUM(signature_ok = 0) FROM events WHERE id > ?"
+                      " GROUP BY 1, 2 ORDER BY 1, CAST(event_code AS INTEGER), 2", (since,)).fetchall()
+    total, bad = db.execute("SELECT COUNT(*), COALESCE(SUM(signature_ok = 0), 0) FROM events WHERE id > ?",
+                            (since,)).fetchone()
     lines = [f"{'package':<32} {'code':>6} {'count':>6} {'bad sig':>8}"]
     for package, code, count, failed in rows:
         lines.append(f"{(package or '(empty)'):<32} {code:>6} {count:>6} {failed:>8}")
@@ -26,7 +29,12 @@ def report(db_path):
 
 
 if __name__ == "__main__":
-    path = sys.argv[1] if len(sys.argv) > 1 else DEFAULT_DB
+    args = sys.argv[1:]
+    since = 0
+    if args[:1] == ["--since"] and len(args) >= 2:
+        since = int(args[1])
+        args = args[2:]
+    path = args[0] if args else DEFAULT_DB
     if not os.path.exists(path):
         sys.exit(f"no database at {path}")
-    print(report(path))
+    print(report(path, since))
