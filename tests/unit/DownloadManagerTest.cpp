@@ -407,6 +407,19 @@ TEST_F(DownloadFileTest, ASixthRedirectFailsWinHttpAndTheFallbackStartsFromTheGi
   EXPECT_EQ(ReadWholeFile(InDownloads(L"hello.txt")), kHelloText);
 }
 
+TEST_F(DownloadFileTest, WinHttpTakesAny2xxWinInetOnly200) {
+  const auto direct = Download(Url(L"s203", L"status=203", L"f/hello.txt"));
+  EXPECT_TRUE(direct.first) << Utf8(direct.second);
+  EXPECT_EQ(direct.second, L"");
+
+  // Six hops stop WinHTTP; WinINet follows them and then refuses the 203.
+  const auto fallback = Download(Url(L"s203hops", L"redirect=6,status=203", L"f/hello.txt"));
+  EXPECT_FALSE(fallback.first);
+  const std::wstring expected = L"[WINHTTP] Too many redirects. [WININET] Server returned status code: HTTP 203 - ";
+  EXPECT_EQ(fallback.second.substr(0, expected.size()), expected) << Utf8(fallback.second);
+  EXPECT_FALSE(FileExists(InDownloads(L"hello.txt")));
+}
+
 TEST_F(DownloadFileTest, RelativeRedirectsAreFollowed) {
   struct Case {
     const wchar_t* directives;
