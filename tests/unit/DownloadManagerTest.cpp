@@ -1,5 +1,5 @@
 // The downloader against the reference back end over real TLS: real WinHTTP and WinINet, real files
-// in real folders, progress messages received by a real (hidden) window.
+// in real folders, progress messages received by a real (message-only) window.
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 #include <windows.h>
@@ -80,8 +80,10 @@ void RemoveFolder(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
-// A hidden top-level window that records the downloader's messages. Its owner thread pumps
-// messages while the download runs on a worker thread.
+// A window that records the downloader's messages. It is message-only (never shown), so it needs
+// no X display: a top-level window cannot be made when the display of the run has gone, and the
+// messages would then silently go nowhere. Its owner thread pumps messages while the download
+// runs on a worker thread.
 class MessageRecorder {
  public:
   MessageRecorder() {
@@ -92,8 +94,9 @@ class MessageRecorder {
       wc.lpszClassName = L"WelvaneDownloadMessageRecorder";
       return RegisterClassW(&wc);
     }();
-    m_window = CreateWindowExW(0, MAKEINTATOM(windowClass), L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+    m_window = CreateWindowExW(0, MAKEINTATOM(windowClass), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
+    if (!m_window) m_createError = GetLastError();
     SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   ~MessageRecorder() { DestroyWindow(m_window); }
@@ -101,6 +104,7 @@ class MessageRecorder {
   MessageRecorder& operator=(const MessageRecorder&) = delete;
 
   HWND Window() const { return m_window; }
+  DWORD CreateError() const { return m_createError; }
 
   // Runs `work` on a worker thread, pumping this thread's messages until it has ended and every
   // message it posted has arrived.
@@ -142,6 +146,7 @@ class MessageRecorder {
   }
 
   HWND m_window = nullptr;
+  DWORD m_createError = 0;
 };
 
 // Live downloads into fresh folders of their own; message boxes are captured, the fallback pause is
@@ -164,6 +169,7 @@ class DownloadFileTest : public ::testing::Test {
       return IDOK;
     });
     m_firstRequest = refserver::LastRequestId();
+    ASSERT_NE(m_recorder.Window(), nullptr) << "no window: error " << m_recorder.CreateError();
   }
   void TearDown() override {
     win::SetAppMessageBoxHook({});
@@ -469,6 +475,7 @@ TEST_F(DownloadFileTest, CancellingStopsWinHttpAndTheFallbackStillRuns) {
   EXPECT_EQ(result.second, L"[WINHTTP] Download cancelled.");
   EXPECT_TRUE(ReadWholeFile(InDownloads(L"blob-1m.bin")) == ServedFile("blob-1m.bin"));
   EXPECT_EQ(manager.m_lastDownloadedFile, InDownloads(L"blob-1m.bin"));
+  ASSERT_FALSE(m_recorder.m_progress.empty());
   EXPECT_EQ(m_recorder.m_progress.back(), 100);
   EXPECT_FALSE(DownloadManager::GetInstance()->m_cancelled);
 }
