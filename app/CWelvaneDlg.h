@@ -47,8 +47,6 @@ class CWelvaneDlg : public win::Dialog {
   LRESULT OnLoadCompleteMessage(WPARAM, LPARAM);
   void OnClose();
   void DeleteTemporaryFolder();
-  void CreateMainPackage();
-  void SendClosingEvents();
   void ReleaseImages();
   IPage* CurrentPage() const;
 

@@ -2,10 +2,8 @@
 // reports, and closes the run.
 #include "app/CWelvaneDlg.h"
 #include "app/DirectoryTree.h"
-#include "backend/AnalyticsContext.h"
+#include "app/MainPackage.h"
 #include "backend/ConfigurationManager.h"
-#include "download/DownloadManager.h"
-#include "packages/Package.h"
 #include "locale/LanguageManager.h"
 #include "resources/resource.h"
 #include "ui/ErrorPage.h"
@@ -114,7 +112,20 @@ void CWelvaneDlg::OnButtonClicked(ButtonType type) {
 }
 
 LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
-  // The pages after loading come with the configuration; until they exist the loading page stays.
+  const auto config = ConfigurationManager::GetInstance();
+  const int wizardType = config->m_wizardType;
+  // Reloaded so that the texts carry the product title the configuration brought.
+  m_languageManager->SetLanguage(config->m_languageName);
+  if (wizardType == kWizardDlm) {
+    m_productLogo.SetImage(config->m_productLogo);
+    m_productLogo.Show(true);
+    m_titleLabel.SetText(config->m_productName);
+    m_titleLabel.Show(true);
+    SetText(config->m_productName + L" Setup");
+  }
+  ReinitializeMainPackage();
+  // The pages after loading (welcome, offers, download, finish) are appended here once they exist;
+  // until then the loading page stays.
   return 0;
 }
 
@@ -132,37 +143,6 @@ void CWelvaneDlg::OnClose() {
   EndDialog(IDCANCEL);
 }
 
-// Leaving the language page: the main product becomes a package and reports the start.
-void CWelvaneDlg::CreateMainPackage() {
-  const auto config = ConfigurationManager::GetInstance();
-  const AnalyticsContext context = CreateAnalyticsContext();
-  std::shared_ptr<Package> main;
-  if (config->m_wizardType == kWizardIsv) {
-    main = std::make_shared<Package>(context, true, config->m_installerId, config->m_productFlow,
-                                     config->m_productName, config->m_channel);
-  } else {
-    main = std::make_shared<Package>(context, true, L"", L"", L"", L"");
-  }
-  config->m_mainPackage = main;
-  main->SendEvent(1);
-}
-
-// The user is leaving: stop downloads, then a final event for every offer shown and for the main
-// product, one package at a time, each delivered (or given up) before the next.
-void CWelvaneDlg::SendClosingEvents() {
-  const auto config = ConfigurationManager::GetInstance();
-  config->m_closing = true;
-  DownloadManager::GetInstance()->m_cancelled = true;
-  const std::vector<std::shared_ptr<Package>> shown = config->m_shownOffers;
-  for (const auto& offer : shown) {
-    offer->SendEvent(5);
-    offer->WaitForEvents();
-  }
-  if (const auto main = config->m_mainPackage) {
-    main->SendEvent(5);
-    main->WaitForEvents();
-  }
-}
 
 void CWelvaneDlg::DeleteTemporaryFolder() {
   const std::wstring folder = ConfigurationManager::GetInstance()->m_tempFolder;
