@@ -6,6 +6,7 @@
 #include <regex>
 #include <string>
 
+#include "backend/ApiManager.h"
 #include "backend/Identity.h"
 #include "win/Handle.h"
 #include "win/Text.h"
@@ -67,6 +68,8 @@ TEST(DownloadTokenChild, MatchesExpectation) {
     GTEST_SKIP() << "only run as a child of DownloadToken.ComesFromTheProgramsOwnFileName";
   }
   EXPECT_EQ(GetDownloadToken(), std::wstring(expected));
+  // ... and it is what the configuration request sends as "u".
+  EXPECT_NE(MakeConfigurationRequestBody().find("\"u\":\"" + win::ToUtf8(expected) + "\""), std::string::npos);
 }
 
 TEST(DownloadToken, ComesFromTheProgramsOwnFileName) {

@@ -1,6 +1,7 @@
 // POSTs to the reference back end over real TLS: statuses, retries, bodies, URL handling.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winhttp.h>
 
 #include <chrono>
 
@@ -47,6 +48,13 @@ class ReferenceBackEnd : public ::testing::Test {
 };
 
 }  // namespace
+
+TEST(SecureProtocols, TlsOnlyNeverSsl3) {
+  const unsigned long protocols = SecureProtocolsForThisSystem();
+  EXPECT_EQ(protocols & WINHTTP_FLAG_SECURE_PROTOCOL_SSL3, 0u);
+  // The test prefix is Windows 10: TLS 1.0, 1.1 and 1.2.
+  EXPECT_EQ(protocols, 0x0A80u);
+}
 
 using PostJsonTest = ReferenceBackEnd;
 
