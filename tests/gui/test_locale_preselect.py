@@ -72,10 +72,18 @@ def x_display():
             server.wait()
 
 
+def end_prefix_processes(env):
+    """Ends every process of the unit tests' prefix. A Wine desktop process left from an earlier run on
+    another (since closed) display would make window creation fail in the next one."""
+    subprocess.run(["bash", "-c", f'. "{ROOT}/scripts/wine-env" && wineserver -k; wineserver -w'],
+                   env=env, check=False, timeout=60)
+
+
 def run_child(display, locale_env, user_locale, language):
     env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k not in ("LANG", "LANGUAGE")}
     env.update(locale_env)
     env["DISPLAY"] = display
+    end_prefix_processes(env)
     env["WELVANE_EXPECTED_LANGUAGE"] = urllib.parse.quote(language)
     env["WELVANE_EXPECTED_USER_LOCALE"] = user_locale
     result = subprocess.run([str(WINERUN), str(UNIT_TESTS), "--gtest_filter=LocalePreselectChild.*"],
