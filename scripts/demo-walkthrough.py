@@ -38,7 +38,7 @@ def main():
         print(f"Language page: {driver.text(controls[IDC_SPLASH_TEXT]['hwnd'])!r}")
         shot("1-language", "language page")
 
-        spanish = driver.combo_items(combo).index("español")
+        spanish = driver.combo_items(combo)["items"].index("español")
         driver.combo_select(combo, spanish)
         time.sleep(0.5)
         print(f"After choosing español: {driver.text(controls[IDC_SPLASH_TEXT]['hwnd'])!r}")
