@@ -33,13 +33,8 @@ bool PostJson(const std::wstring& url, const std::string& body, const HeaderList
               uint32_t& status) {
   if (IsWindows7WithoutServicePack()) throw WelvaneException();
 
-  URL_COMPONENTS parts{};
-  parts.dwStructSize = sizeof(parts);
-  parts.dwSchemeLength = static_cast<DWORD>(-1);
-  parts.dwHostNameLength = static_cast<DWORD>(-1);
-  parts.dwUrlPathLength = static_cast<DWORD>(-1);
-  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) throw WelvaneException();
+  URL_COMPONENTS parts;
+  if (!win::CrackUrl(url, parts)) throw WelvaneException();
   const std::wstring host(parts.lpszHostName ? parts.lpszHostName : L"", parts.dwHostNameLength);
   const std::wstring path(parts.lpszUrlPath ? parts.lpszUrlPath : L"", parts.dwUrlPathLength);
 

@@ -70,13 +70,8 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
       FailWithLastError(L"Failed to set secure protocols: %d - %s");
     }
 
-    URL_COMPONENTS parts{};
-    parts.dwStructSize = sizeof(parts);
-    parts.dwSchemeLength = static_cast<DWORD>(-1);
-    parts.dwHostNameLength = static_cast<DWORD>(-1);
-    parts.dwUrlPathLength = static_cast<DWORD>(-1);
-    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts) || !parts.lpszHostName) {
+    URL_COMPONENTS parts;
+    if (!win::CrackUrl(url, parts) || !parts.lpszHostName) {
       FailWithLastError(L"Failed to read the URL: %d - %s");
     }
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <string>
+
 #include "win/Handle.h"
 
 namespace win {
@@ -13,5 +15,16 @@ struct WinHttpHandleTraits {
   static void Close(Type h) { WinHttpCloseHandle(h); }
 };
 using WinHttpHandle = UniqueHandle<WinHttpHandleTraits>;
+
+// Splits a URL into pointers into `url` (scheme, host, path, extra information).
+inline bool CrackUrl(const std::wstring& url, URL_COMPONENTS& parts) {
+  parts = URL_COMPONENTS{};
+  parts.dwStructSize = sizeof(parts);
+  parts.dwSchemeLength = static_cast<DWORD>(-1);
+  parts.dwHostNameLength = static_cast<DWORD>(-1);
+  parts.dwUrlPathLength = static_cast<DWORD>(-1);
+  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  return WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts) != FALSE;
+}
 
 }  // namespace win
