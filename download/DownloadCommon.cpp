@@ -69,4 +69,13 @@ void PostSizeUnknown(HWND window) {
   if (window) PostMessageW(window, WM_DOWNLOADSIZEUNKNOWN, 0, 0);
 }
 
+void FinishFile(OutputFile& file, const std::wstring& path, bool lengthKnown, uint64_t contentLength,
+                void (*cannotReadBack)()) {
+  file.Close();
+  if (!lengthKnown) return;
+  uint64_t downloaded = 0;
+  if (!FileLength(path, downloaded)) cannotReadBack();
+  CheckComplete(contentLength, downloaded);
+}
+
 }  // namespace download

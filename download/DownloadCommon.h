@@ -43,6 +43,11 @@ bool FileLength(const std::wstring& path, uint64_t& length);
 // Throws "Download was incomplete: content length: N, downloaded: M" when they differ.
 void CheckComplete(uint64_t contentLength, uint64_t downloaded);
 
+// Closes the written file and, when the length was announced, checks the file on disk against it.
+// `cannotReadBack` raises the transport's own failure when the file cannot be opened again.
+void FinishFile(OutputFile& file, const std::wstring& path, bool lengthKnown, uint64_t contentLength,
+                void (*cannotReadBack)());
+
 // Percentage messages for one file. A null window receives nothing.
 class Progress {
  public:

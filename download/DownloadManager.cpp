@@ -228,13 +228,7 @@ DownloadManager::Attempt DownloadManager::DownloadFileWinHttpAttempt(const std::
       file.Write(data, size);
       progress.Add(size);
     });
-    file.Close();
-
-    if (lengthKnown) {
-      uint64_t downloaded = 0;
-      if (!download::FileLength(path, downloaded)) Fail(L"Failed to open downloaded file.");
-      download::CheckComplete(contentLength, downloaded);
-    }
+    download::FinishFile(file, path, lengthKnown, contentLength, [] { Fail(L"Failed to open downloaded file."); });
     m_lastDownloadedFile = path;
     progress.Finish();
     attempt.result.first = true;

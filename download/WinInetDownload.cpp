@@ -62,13 +62,8 @@ DownloadManager::Attempt DownloadManager::DownloadFileWinInetAttempt(const std::
       file.Write(buffer, read);
       progress.Add(read);
     }
-    file.Close();
-
-    if (lengthKnown) {
-      uint64_t downloaded = 0;
-      if (!download::FileLength(path, downloaded)) FailWithLastError(L"Failed to open downloaded file: %d - %s");
-      download::CheckComplete(contentLength, downloaded);
-    }
+    download::FinishFile(file, path, lengthKnown, contentLength,
+                         [] { FailWithLastError(L"Failed to open downloaded file: %d - %s"); });
     m_lastDownloadedFile = path;
     progress.Finish();
     attempt.result.first = true;

@@ -12,17 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "win/Text.h"
 
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                      nullptr);
-  return out;
-}
+namespace {
 
 bool ReadWholeFile(const wchar_t* path, std::vector<BYTE>& out) {
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -59,12 +51,12 @@ std::vector<BYTE> ToDer(const std::vector<BYTE>& input) {
 int AddToRoot(const wchar_t* path) {
   std::vector<BYTE> raw;
   if (!ReadWholeFile(path, raw)) {
-    std::printf("cannot read %s: error %lu\n", Narrow(path).c_str(), GetLastError());
+    std::printf("cannot read %s: error %lu\n", win::ToUtf8(path).c_str(), GetLastError());
     return 2;
   }
   const std::vector<BYTE> der = ToDer(raw);
   if (der.empty()) {
-    std::printf("%s holds no certificate\n", Narrow(path).c_str());
+    std::printf("%s holds no certificate\n", win::ToUtf8(path).c_str());
     return 2;
   }
   HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
@@ -81,7 +73,7 @@ int AddToRoot(const wchar_t* path) {
     std::printf("CertAddEncodedCertificateToStore failed: error %lu\n", error);
     return 3;
   }
-  std::printf("added %s to the LOCAL_MACHINE Root store\n", Narrow(path).c_str());
+  std::printf("added %s to the LOCAL_MACHINE Root store\n", win::ToUtf8(path).c_str());
   return 0;
 }
 
@@ -142,9 +134,9 @@ int Check(int count, wchar_t** urls) {
     unsigned long long bytes = 0;
     const DWORD status = Get(urls[i], error, bytes);
     if (status == 0)
-      std::printf("error %lu %s\n", error, Narrow(urls[i]).c_str());
+      std::printf("error %lu %s\n", error, win::ToUtf8(urls[i]).c_str());
     else
-      std::printf("%lu %llu %s\n", status, bytes, Narrow(urls[i]).c_str());
+      std::printf("%lu %llu %s\n", status, bytes, win::ToUtf8(urls[i]).c_str());
     if (status != 200 || error != 0) ++failures;
   }
   return failures == 0 ? 0 : 1;

@@ -12,17 +12,9 @@
 #include <cwchar>
 #include <string>
 
-namespace {
+#include "win/Text.h"
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                      nullptr);
-  return out;
-}
+namespace {
 
 // The text after `prefix` when `arg` starts with it (case-insensitive).
 bool Option(const wchar_t* arg, const wchar_t* prefix, std::wstring& value) {
@@ -90,7 +82,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   if (sleepMs) Sleep(sleepMs);
   const std::string line = Timestamp() + "\tpid=" + std::to_string(GetCurrentProcessId()) + "\texe=" +
-                           Utf8(OwnPath()) + "\tcmd=" + Utf8(commandLine) + "\texit=" + std::to_string(exitCode) +
+                           win::ToUtf8(OwnPath()) + "\tcmd=" + win::ToUtf8(commandLine) + "\texit=" + std::to_string(exitCode) +
                            "\r\n";
   AppendLine(logPath, line);
   return static_cast<int>(exitCode);
