@@ -76,7 +76,8 @@ def main():
     parser.add_argument("--port", type=int, default=443)
     parser.add_argument("--state", default=os.path.join(ROOT, "build", "refserver-state"))
     parser.add_argument("--config-set", default="dlm", help="configuration set that answers plain /o")
-    parser.add_argument("--installer", default=os.path.join(ROOT, "build", "bin", "fakeinstaller.exe"))
+    build = os.environ.get("WELVANE_BUILD") or os.path.join(ROOT, "build")
+    parser.add_argument("--installer", default=os.path.join(build, "bin", "fakeinstaller.exe"))
     args = parser.parse_args()
 
     state = os.path.abspath(args.state)
