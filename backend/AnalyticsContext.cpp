@@ -5,7 +5,7 @@
 #include "backend/ConfigurationManager.h"
 #include "backend/Identity.h"
 #include "backend/Signature.h"
-#include "eligibility/Wow64.h"
+#include "machine/Wow64.h"
 #include "win/Text.h"
 
 AnalyticsContext CreateAnalyticsContext() {

@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "backend/Identity.h"
-#include "backend/KnownFolder.h"
+#include "machine/KnownFolder.h"
 #include "win/MessageBox.h"
 #include "win/Text.h"
 

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "backend/KnownFolder.h"
-#include "eligibility/Wow64.h"
+#include "machine/KnownFolder.h"
+#include "machine/Wow64.h"
 
 namespace {
 

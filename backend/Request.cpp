@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "backend/SystemVersion.h"
+#include "machine/SystemVersion.h"
 #include "backend/WelvaneException.h"
 #include "win/Text.h"
 #include "win/WinHttpHandle.h"

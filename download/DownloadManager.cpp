@@ -10,7 +10,7 @@
 
 #include "backend/ConfigurationManager.h"
 #include "backend/Request.h"
-#include "backend/SystemVersion.h"
+#include "machine/SystemVersion.h"
 #include "download/DownloadCommon.h"
 #include "download/FallbackPause.h"
 #include "download/RedirectUrl.h"

@@ -10,7 +10,7 @@
 #include "backend/ApiManager.h"
 #include "backend/ConfigurationManager.h"
 #include "backend/Identity.h"
-#include "backend/KnownFolder.h"
+#include "machine/KnownFolder.h"
 #include "backend/PathTokens.h"
 #include "backend/Signature.h"
 

@@ -8,7 +8,7 @@
 
 #include "backend/ConfigurationManager.h"
 #include "backend/Identity.h"
-#include "backend/KnownFolder.h"
+#include "machine/KnownFolder.h"
 
 namespace {
 // A configuration of the installer flavour whose temporary folder goes away with it.

@@ -1,4 +1,4 @@
-#include "backend/SystemVersion.h"
+#include "machine/SystemVersion.h"
 
 bool IsWindowsVersionOrLater(DWORD major, DWORD minor, WORD servicePack) {
   OSVERSIONINFOEXW info{};

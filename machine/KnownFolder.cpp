@@ -1,4 +1,4 @@
-#include "backend/KnownFolder.h"
+#include "machine/KnownFolder.h"
 
 std::wstring GetKnownFolder(REFKNOWNFOLDERID id, bool defaultUser) {
   PWSTR path = nullptr;
