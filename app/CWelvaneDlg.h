@@ -8,6 +8,7 @@
 
 #include "ui/CStaticFromImage.h"
 #include "ui/IPage.h"
+#include "win/AppMessages.h"
 #include "win/Control.h"
 #include "win/Dialog.h"
 #include "win/Handle.h"
@@ -16,8 +17,6 @@ class ErrorPage;
 class LanguageManager;
 class Package;
 
-// Posted by the loading page when the offers and their images are in.
-constexpr UINT WM_LOADCOMPLETE = WM_USER + 3;
 
 class CWelvaneDlg : public win::Dialog {
  public:
