@@ -20,7 +20,7 @@ import pytest
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from backend import STATE as REFSERVER_STATE, Backend, machine_guid  # noqa: E402
-from welvane_ui import BIN, DIALOG_CLASS, FLAVOURS, ROOT, Driver, Wizard  # noqa: E402
+from welvane_ui import BIN, BUILD, DIALOG_CLASS, FLAVOURS, ROOT, Driver, Wizard  # noqa: E402
 
 ARTIFACTS = ROOT / "artifacts" / "gui"
 LOGS = ARTIFACTS / "logs"
@@ -66,8 +66,8 @@ def display():
 def wine_env(display):
     for exe in ("uidriver.exe", "uidriver-hook.dll", "welvane-dlm.exe", "welvane-isv.exe", "welvane-unknown.exe"):
         if not (BIN / exe).exists():
-            pytest.exit(f"build/bin/{exe} is missing: run scripts/build first", returncode=2)
-    prefix = Path(os.environ.get("WELVANE_GUI_WINEPREFIX", ROOT / "build" / "wineprefix-gui"))
+            pytest.exit(f"{BIN / exe} is missing: run scripts/build first", returncode=2)
+    prefix = Path(os.environ.get("WELVANE_GUI_WINEPREFIX", BUILD / "wineprefix-gui"))
     env = dict(os.environ)
     env.update({
         "DISPLAY": display,

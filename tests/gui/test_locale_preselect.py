@@ -9,7 +9,7 @@ WELVANE_EXPECTED_USER_LOCALE which user locale Wine must report.
 LANG alone (without LC_ALL) works only for Unix locales that exist (scripts/setup generates them);
 those cases are skipped when the locale is missing.
 
-Self-contained: needs the built build/bin/welvane-unit-tests.exe and runs it in the unit tests' Wine
+Self-contained: needs the built welvane-unit-tests.exe of the build under test and runs it in the unit tests' Wine
 prefix; the hidden combo box needs an X display ($WELVANE_DISPLAY, else an Xvfb of its own).
 """
 import os
@@ -21,7 +21,7 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
-UNIT_TESTS = ROOT / "build" / "bin" / "welvane-unit-tests.exe"
+UNIT_TESTS = Path(os.environ.get("WELVANE_BUILD") or ROOT / "build") / "bin" / "welvane-unit-tests.exe"
 WINERUN = ROOT / "scripts" / "winerun"
 
 # Unix locale, the user locale Wine must report, the language that must be preselected.

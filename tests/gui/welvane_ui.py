@@ -1,6 +1,6 @@
 """Python side of the GUI tests: the UI driver REPL, the wizard processes we start, and helpers.
 
-The driver (build/bin/uidriver.exe) runs inside the same Wine prefix as the wizard and answers one JSON
+The driver (uidriver.exe of the build under test) runs inside the same Wine prefix as the wizard and answers one JSON
 line per command; this module wraps it so tests read as what a user does.
 """
 
@@ -13,7 +13,9 @@ from dataclasses import dataclass, field
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-BIN = ROOT / "build" / "bin"
+# The build this machine runs (scripts/arch-env): build/ for the 32-bit one, build-x86_64/ for the 64-bit one.
+BUILD = Path(os.environ.get("WELVANE_BUILD") or ROOT / "build")
+BIN = BUILD / "bin"
 
 # Windows constants the tests use.
 DIALOG_CLASS = "#32770"
