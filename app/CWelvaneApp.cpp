@@ -4,6 +4,14 @@
 #include <objbase.h>
 
 #include "app/CWelvaneDlg.h"
+#include "packages/EventThreads.h"
+
+namespace {
+
+// Two attempts of one event with the pause between them, and some room.
+constexpr std::chrono::milliseconds kEventThreadsLimit{15000};
+
+}  // namespace
 
 BOOL CWelvaneApp::InitInstance() {
   INITCOMMONCONTROLSEX controls{};
@@ -19,6 +27,9 @@ BOOL CWelvaneApp::InitInstance() {
     CWelvaneDlg dialog;
     dialog.DoModal(nullptr);
   }
+  // However the wizard ended (Finish, an error page's Close, a close), analytics events may still
+  // be on their way; they use the packages, WinHTTP and GDI+ images, so they end first (bounded).
+  WaitForEventThreads(kEventThreadsLimit);
   if (SUCCEEDED(com)) CoUninitialize();
   return FALSE;
 }

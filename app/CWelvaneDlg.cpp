@@ -31,7 +31,9 @@ CWelvaneDlg::CWelvaneDlg() : win::Dialog(IDD_WELVANE_DIALOG) {
 CWelvaneDlg::~CWelvaneDlg() { ReleaseImages(); }
 
 void CWelvaneDlg::ReleaseImages() {
-  const auto config = ConfigurationManager::GetInstance();
+  // A copy refused at start never made the configuration (nor its temporary folder): leave it so.
+  const auto config = ConfigurationManager::GetExistingInstance();
+  if (!config) return;
   config->m_productLogo.reset();
   for (const auto& offer : config->m_acceptedOffers) offer->m_image.reset();
   for (const auto& offer : config->m_shownOffers) offer->m_image.reset();

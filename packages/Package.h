@@ -107,7 +107,14 @@ class Package : public std::enable_shared_from_this<Package> {
   void SetPlaceholder(const std::string& key, const std::string& value);
   void ReadOfferSettings(const nlohmann::json& settings);
   void ApplyPreset(int64_t preset);
-  void SendEventWorker(int code, nlohmann::json extra);
+  // One event as it goes out: taken when it is sent, never read from the package again.
+  struct EventDelivery {
+    int code = 0;
+    std::string body;
+    HeaderList headers;
+    std::wstring url;
+  };
+  void SendEventWorker(const EventDelivery& delivery);
 };
 
 // Codes after whose delivery a package sends nothing more: -1, 2, 3, 4 and 5.

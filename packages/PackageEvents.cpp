@@ -9,6 +9,7 @@
 #include "backend/Request.h"
 #include "backend/RetryPause.h"
 #include "download/DownloadManager.h"
+#include "packages/EventThreads.h"
 #include "packages/Package.h"
 #include "win/Gdiplus.h"
 #include "win/Handle.h"
@@ -16,34 +17,52 @@
 
 void Package::SendEvent(int code, const nlohmann::json& extra) {
   if (m_finalEventDelivered) return;
-  // Counted before the thread exists, so the count can never reach 0 while an event is still
-  // on its way and a waiter is always woken by the last one to finish.
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    ++m_pendingEvents;
-  }
-  try {
-    std::thread(&Package::SendEventWorker, this, code, extra).detach();
-  } catch (const std::exception&) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (--m_pendingEvents == 0) m_eventsIdle.notify_all();
-  }
-}
-
-void Package::SendEventWorker(int code, nlohmann::json extra) {
+  // What the worker sends is taken here, on the caller's thread: the configuration's arrival may
+  // replace the record and the headers on the UI thread while the event is on its way.
+  EventDelivery delivery;
   try {
     nlohmann::json record = m_eventRecord;
     record["6"] = std::to_string(code);
     if (extra.is_object()) {
       for (const auto& [key, value] : extra.items()) record[key] = value;
     }
-    const std::string body = MakeAnalyticsEnvelope(record);
-    const std::wstring url = ConfigurationManager::GetInstance()->m_analyticsUrl;
+    delivery.code = code;
+    delivery.body = MakeAnalyticsEnvelope(record);
+    delivery.headers = m_requestHeaders;
+    delivery.url = ConfigurationManager::GetInstance()->m_analyticsUrl;
+  } catch (...) {
+    return;  // a record that cannot be written is dropped, as one that cannot be sent
+  }
+  // Counted before the thread exists, so the count can never reach 0 while an event is still
+  // on its way and a waiter is always woken by the last one to finish.
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_pendingEvents;
+  }
+  EventThreadStarting();
+  try {
+    // The thread keeps the package alive until it is done (packages are owned by shared pointers;
+    // one that is not waits for its events when destroyed).
+    std::thread([this, self = weak_from_this().lock(), delivery = std::move(delivery)]() mutable {
+      SendEventWorker(delivery);
+      self.reset();  // the package (and its image) may go here, before the process is told we are done
+      EventThreadFinished();
+    }).detach();
+  } catch (const std::exception&) {
+    EventThreadFinished();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (--m_pendingEvents == 0) m_eventsIdle.notify_all();
+  }
+}
+
+void Package::SendEventWorker(const EventDelivery& delivery) {
+  try {
     for (int attempt = 0; attempt < 2; ++attempt) {
       std::string response;
       uint32_t status = 0;
-      if (PostJson(url, body, m_requestHeaders, response, status) && status >= 200 && status <= 399) {
-        if (IsFinalEventCode(code)) m_finalEventDelivered = true;
+      if (PostJson(delivery.url, delivery.body, delivery.headers, response, status) && status >= 200 &&
+          status <= 399) {
+        if (IsFinalEventCode(delivery.code)) m_finalEventDelivered = true;
         break;
       }
       std::this_thread::sleep_for(RetryPause());

@@ -11,6 +11,7 @@
 #include "backend/AnalyticsContext.h"
 #include "backend/ConfigurationManager.h"
 #include "backend/RetryPause.h"
+#include "packages/EventThreads.h"
 #include "packages/Package.h"
 #include "support/RefServer.h"
 #include "win/Text.h"
@@ -133,11 +134,42 @@ TEST_F(EventsTest, ManyConcurrentEventsEndWithNothingPending) {
   EXPECT_EQ(Codes().size(), 40u);
 }
 
-TEST_F(EventsTest, DestroyingAPackageWaitsForItsEvents) {
+// Nothing an event thread uses may go away under it: a package given up while its events are on
+// their way lives until they end, and the process's bounded wait at its end sees them finish.
+TEST_F(EventsTest, APackageLetGoLivesUntilItsEventsEnd) {
   auto offer = NewOffer();
-  FailAnalytics(L"delay=300");
+  FailAnalytics(L"delay=1500");
   offer->SendEvent(1);
   offer->SendEvent(1);
-  offer.reset();  // returns only after both deliveries ended
+  std::weak_ptr<Package> watched = offer;
+  offer.reset();
+  EXPECT_FALSE(WaitForEventThreads(std::chrono::milliseconds(1))) << "the wait is bounded";
+  ASSERT_TRUE(WaitForEventThreads(std::chrono::seconds(60)));
+  EXPECT_TRUE(watched.expired());
   EXPECT_EQ(Codes().size(), 2u);
+}
+
+// The configuration's arrival replaces a package's headers on the UI thread while an event may be
+// on its way: each event keeps the headers it was sent with, on every attempt.
+TEST_F(EventsTest, EveryAttemptCarriesTheHeadersTheEventWasSentWith) {
+  const auto offer = NewOffer();
+  const std::wstring scenario = refserver::NewScenario(L"zbd");
+  m_config->m_analyticsUrl = refserver::FaultUrl(scenario, L"status=503:200", L"zbd");
+  const long long since = refserver::LastRequestId();
+  ASSERT_FALSE(offer->m_requestHeaders.empty());
+  const auto [name, value] = offer->m_requestHeaders.front();
+  offer->SendEvent(3);
+  offer->m_requestHeaders = {{name, L"replaced"}};
+  offer->WaitForEvents();
+  const json requests = refserver::RequestsSince(since, "/t/" + win::ToUtf8(scenario));
+  ASSERT_EQ(requests.size(), 2u) << "a failed attempt and a delivered one";
+  for (const auto& request : requests) {
+    std::string carried;
+    for (const auto& header : request.at("headers")) {  // [name, value] pairs as received
+      if (_stricmp(header.at(0).get<std::string>().c_str(), win::ToUtf8(name).c_str()) == 0) {
+        carried = header.at(1).get<std::string>();
+      }
+    }
+    EXPECT_EQ(carried, win::ToUtf8(value));
+  }
 }
