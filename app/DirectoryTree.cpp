@@ -11,26 +11,55 @@ bool IsInUseOrDenied(DWORD error) { return error == ERROR_ACCESS_DENIED || error
 
 void DeleteAtReboot(const std::wstring& path) { MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT); }
 
-}  // namespace
+// Removes a file, or a link itself (a link to a folder is removed as a folder, which removes only
+// the link). Returns true when the entry was scheduled for removal at the next start instead.
+bool RemoveEntry(const std::wstring& path, DWORD attributes) {
+  const bool folderLink = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (folderLink ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())) return false;
+  if (!IsInUseOrDenied(GetLastError())) return false;
+  DeleteAtReboot(path);
+  return true;
+}
 
-void DeleteDirectoryTree(const std::wstring& path) {
-  if (!PathFileExistsW(path.c_str()) || PathIsDirectoryEmptyW(path.c_str())) return;
-
+// Removes the contents of a real folder, then the folder. Returns true when the folder, or
+// something in it, is left for removal at the next start.
+bool RemoveFolder(const std::wstring& path) {
+  bool scheduled = false;
   WIN32_FIND_DATAW entry{};
-  win::FindHandle find(FindFirstFileW((path + L"\\*.*").c_str(), &entry));
+  win::FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &entry));
   if (find) {
     do {
       const std::wstring name = entry.cFileName;
       if (name == L"." || name == L"..") continue;
       const std::wstring child = path + L"\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        DeleteDirectoryTree(child);
-      } else if (!DeleteFileW(child.c_str()) && IsInUseOrDenied(GetLastError())) {
-        DeleteAtReboot(child);
+      const DWORD attributes = entry.dwFileAttributes;
+      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        scheduled |= RemoveFolder(child);
+      } else {
+        scheduled |= RemoveEntry(child, attributes);
       }
-      // For files this fails too; it then registers the entry for removal at the next start.
-      if (!RemoveDirectoryW(child.c_str()) && !IsInUseOrDenied(GetLastError())) DeleteAtReboot(child);
     } while (FindNextFileW(find.Get(), &entry));
   }
-  if (!RemoveDirectoryW(path.c_str())) DeleteAtReboot(path);
+  find.Reset();
+  if (RemoveDirectoryW(path.c_str())) return false;
+  const DWORD error = GetLastError();
+  // A folder still holding scheduled entries goes after them (the removals run in order).
+  if (IsInUseOrDenied(error) || (error == ERROR_DIR_NOT_EMPTY && scheduled)) {
+    DeleteAtReboot(path);
+    return true;
+  }
+  return scheduled;
+}
+
+}  // namespace
+
+void DeleteDirectoryTree(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || PathIsDirectoryEmptyW(path.c_str())) return;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    RemoveEntry(path, attributes);  // the folder itself is a link: only the link goes
+    return;
+  }
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  RemoveFolder(path);
 }

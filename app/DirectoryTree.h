@@ -1,7 +1,9 @@
 #pragma once
 #include <string>
 
-// Removes a folder and everything in it. Files and folders that cannot be removed now (in use,
-// access denied) are scheduled for removal at the next start of the machine. A missing path or
-// an empty folder is left as it is.
+// Removes a folder and everything in it. Links inside it (junctions, symbolic links) are removed
+// themselves and never followed, so nothing outside the folder is touched. Entries that cannot be
+// removed now because they are in use or access is denied are scheduled for removal at the next
+// start of the machine, and so are the folders that still hold them; nothing else is scheduled.
+// A missing path or an empty folder is left as it is.
 void DeleteDirectoryTree(const std::wstring& path);

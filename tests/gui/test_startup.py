@@ -2,6 +2,7 @@
 type, minimise/restore and closing."""
 
 import subprocess
+from pathlib import Path
 
 import pytest
 
@@ -101,9 +102,15 @@ class TestAboutBox:
         assert driver.text(wiz.hwnd) == "Welvane Tester "
 
 
+def run_folders(wine_env):
+    """The temporary folders wizards made in the prefix's user temp folder ("ISVxxxx.tmp")."""
+    return set(Path(wine_env["WINEPREFIX"]).glob("drive_c/users/*/AppData/Local/Temp/ISV*.tmp"))
+
+
 class TestSingleInstance:
-    def test_second_dlm_is_refused(self, driver, wizard, screenshot):
+    def test_second_dlm_is_refused(self, driver, wizard, screenshot, wine_env):
         first = wizard("dlm")
+        folders_before = run_folders(wine_env)
         second = wizard("dlm", wait_window=False)
         assert second.pid is not None and second.pid != first.pid
         box = driver.message_box(second.pid, timeout_ms=15000)
@@ -116,6 +123,8 @@ class TestSingleInstance:
         driver.answer_box(box, IDOK)
         assert driver.wait_exit(second.pid, 15000) is not None, "the second copy did not end"
         second.wait()
+        # The refused copy leaves no temporary folder of its own behind.
+        assert run_folders(wine_env) == folders_before
         assert driver.find_windows(DIALOG_CLASS, "Setup") == [
             {"hwnd": first.hwnd, "class": DIALOG_CLASS, "title": "Setup", "pid": first.pid, "visible": True}]
         assert first.running()

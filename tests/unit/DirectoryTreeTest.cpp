@@ -114,3 +114,45 @@ TEST(DeleteDirectoryTree, AFileInUseByAnotherProcessIsRemovedAtNextStart) {
   DeleteDirectoryTree(folder);
   EXPECT_FALSE(PathFileExistsW(folder.c_str()));
 }
+
+TEST(DeleteDirectoryTree, SchedulesNothingThatWasRemoved) {
+  const std::wstring folder = FreshFolder(L"welvane-tree-clean");
+  CreateDirectoryW((folder + L"\\sub").c_str(), nullptr);
+  WriteFile(folder + L"\\sub\\file.txt", "x");
+  WriteFile(folder + L"\\top.txt", "x");
+  DeleteDirectoryTree(folder);
+  EXPECT_FALSE(PathFileExistsW(folder.c_str()));
+  EXPECT_EQ(PendingRemovals().find(Lower(folder)), std::wstring::npos)
+      << "removed entries are not scheduled again: " << win::ToUtf8(PendingRemovals());
+}
+
+// A link planted in the run's folder must not lead the removal outside it.
+TEST(DeleteDirectoryTree, LinksAreRemovedNotFollowed) {
+  const std::wstring outside = FreshFolder(L"welvane-tree-outside");
+  WriteFile(outside + L"\\precious.txt", "keep me");
+  CreateDirectoryW((outside + L"\\inner").c_str(), nullptr);
+  WriteFile(outside + L"\\inner\\also.txt", "keep me too");
+  const std::wstring folder = FreshFolder(L"welvane-tree-links");
+  WriteFile(folder + L"\\own.txt", "x");
+  const std::wstring folderLink = folder + L"\\to-outside";
+  const std::wstring fileLink = folder + L"\\to-precious.txt";
+  if (!CreateSymbolicLinkW(folderLink.c_str(), outside.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) ||
+      !CreateSymbolicLinkW(fileLink.c_str(), (outside + L"\\precious.txt").c_str(), 0)) {
+    DeleteDirectoryTree(folder);
+    GTEST_SKIP() << "this system makes no symbolic links (error " << GetLastError() << ")";
+  }
+  ASSERT_TRUE(GetFileAttributesW(folderLink.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+
+  DeleteDirectoryTree(folder);
+  EXPECT_FALSE(PathFileExistsW(folder.c_str())) << "the folder and its links are gone";
+  EXPECT_TRUE(PathFileExistsW((outside + L"\\precious.txt").c_str()));
+  EXPECT_TRUE(PathFileExistsW((outside + L"\\inner\\also.txt").c_str()));
+  EXPECT_EQ(PendingRemovals().find(Lower(outside)), std::wstring::npos);
+
+  // A run folder that is itself a link: only the link goes.
+  ASSERT_TRUE(CreateSymbolicLinkW(folder.c_str(), outside.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY));
+  DeleteDirectoryTree(folder);
+  EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(PathFileExistsW((outside + L"\\precious.txt").c_str()));
+  DeleteDirectoryTree(outside);
+}
