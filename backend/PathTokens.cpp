@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "backend/TokenExpansion.h"
 #include "machine/KnownFolder.h"
 #include "machine/Wow64.h"
 
@@ -37,15 +38,5 @@ void BuildPathTokens(PathTokenTable& tokens, PathTokenTable& tokens64) {
 }
 
 std::wstring ExpandPathTokens(std::wstring text, const PathTokenTable& tokens) {
-  for (const auto& [token, folder] : tokens) {
-    const std::wstring pattern = L"{" + token + L"}";
-    std::wstring result;
-    size_t from = 0;
-    for (size_t at; (at = text.find(pattern, from)) != std::wstring::npos; from = at + pattern.size()) {
-      result.append(text, from, at - from).append(folder);
-    }
-    result.append(text, from, std::wstring::npos);
-    text = std::move(result);
-  }
-  return text;
+  return ExpandTokens(std::move(text), tokens);
 }

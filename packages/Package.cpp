@@ -8,6 +8,7 @@
 #include "backend/Base62.h"
 #include "backend/ConfigurationManager.h"
 #include "backend/PathTokens.h"
+#include "backend/TokenExpansion.h"
 #include "win/Text.h"
 
 namespace {
@@ -188,16 +189,7 @@ void Package::ApplyPreset(int64_t preset) {
 
 // Each key is replaced wherever its pattern stands; the search goes on after the inserted value,
 // so a value that holds its own pattern is inserted once per occurrence instead of for ever.
-std::string Package::ApplyPlaceholders(const std::string& text) const {
-  std::string result = text;
-  for (const auto& [key, value] : m_placeholders) {
-    const std::string pattern = "{" + key + "}";
-    for (size_t at = result.find(pattern); at != std::string::npos; at = result.find(pattern, at + value.size())) {
-      result.replace(at, pattern.size(), value);
-    }
-  }
-  return result;
-}
+std::string Package::ApplyPlaceholders(const std::string& text) const { return ExpandTokens(text, m_placeholders); }
 
 void Package::RebuildEventRecord() {
   m_eventRecord = m_baseRecord;
