@@ -12,6 +12,8 @@ namespace {
 
 constexpr WORD kDefaultButton = 100;
 
+INT_PTR CALLBACK HandlesNothing(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
 // A modeless dialog from an in-memory template: one default push button.
 HWND MakeDialog() {
   std::vector<DWORD> storage(16, 0);
@@ -33,7 +35,7 @@ HWND MakeDialog() {
   const WORD buttonClass[] = {0xFFFF, 0x0080, 0, 0};  // class "Button", no title, no creation data
   std::memcpy(bytes + 42, buttonClass, sizeof(buttonClass));
   return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<DLGTEMPLATE*>(bytes), nullptr,
-                                    [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+                                    HandlesNothing, 0);
 }
 
 void Pump() {
