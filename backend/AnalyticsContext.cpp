@@ -21,13 +21,15 @@ AnalyticsContext CreateAnalyticsContext() {
   for (int i = 0; i <= 22; ++i) record[std::to_string(i)] = "";
   record["1"] = userId;
   record["2"] = timestamp;
-  record["3"] = win::Narrow(config->m_publisher, CP_ACP);
-  record["4"] = win::Narrow(config->m_installerId, CP_ACP);
+  // The configuration's texts go as UTF-8, so those of the back end's configuration return as the
+  // bytes it sent; the program's version is a fact of the executable and goes through the ANSI code page.
+  record["3"] = win::ToUtf8(config->m_publisher);
+  record["4"] = win::ToUtf8(config->m_installerId);
   record["7"] = win::Narrow(config->m_programVersion, CP_ACP);
   record["15"] = 0;
-  record["19"] = win::Narrow(config->m_productFlow, CP_THREAD_ACP);
-  record["21"] = win::Narrow(config->m_channel, CP_THREAD_ACP);
-  record["22"] = win::Narrow(config->m_productName, CP_THREAD_ACP);
+  record["19"] = win::ToUtf8(config->m_productFlow);
+  record["21"] = win::ToUtf8(config->m_channel);
+  record["22"] = win::ToUtf8(config->m_productName);
   record["31"] = GetOsVersion();
   record["38"] = IsWow64() ? "1" : "0";
   return context;

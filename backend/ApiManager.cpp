@@ -15,7 +15,7 @@
 namespace {
 
 std::string FirstTwoLettersLowered(const std::wstring& code) {
-  std::string letters = win::Narrow(code.substr(0, 2), CP_THREAD_ACP);
+  std::string letters = win::ToUtf8(code.substr(0, 2));
   for (char& c : letters) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return letters;
 }
@@ -26,11 +26,13 @@ std::string MakeConfigurationRequestBody() {
   const auto config = ConfigurationManager::GetInstance();
   nlohmann::json request;
   request["prv"] = "0.1";
+  // The run's identity and language are our own texts and go as UTF-8; the facts of this program and
+  // machine (file version, download token from the file name) go through the ANSI code pages.
   request["plv"] = win::Narrow(config->m_programVersion, CP_THREAD_ACP);
   request["l"] = FirstTwoLettersLowered(config->m_localeCode);
-  request["a"] = win::Narrow(config->m_publisher, CP_THREAD_ACP);
-  request["i"] = win::Narrow(config->m_installerId, CP_THREAD_ACP);
-  request["s"] = win::Narrow(config->m_sourceId, CP_THREAD_ACP);
+  request["a"] = win::ToUtf8(config->m_publisher);
+  request["i"] = win::ToUtf8(config->m_installerId);
+  request["s"] = win::ToUtf8(config->m_sourceId);
   request["u"] = win::Narrow(GetDownloadToken(), CP_ACP);
   request["o"] = GetOsVersion();
   return request.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);

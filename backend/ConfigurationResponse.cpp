@@ -7,7 +7,8 @@
 
 namespace {
 
-std::wstring Text(const nlohmann::json& value) { return win::Widen(value.get<std::string>(), CP_THREAD_ACP); }
+// A JSON string is UTF-8 (the parser accepts nothing else), whatever the ANSI code page.
+std::wstring Text(const nlohmann::json& value) { return win::FromUtf8(value.get<std::string>()); }
 
 // An optional text member: empty when absent, a type error when it is not a string.
 std::wstring OptionalText(const nlohmann::json& object, const char* key) {

@@ -147,9 +147,7 @@ bool LanguageManager::LoadStrings(tinyxml2::XMLDocument& doc) {
     return false;
   }
   m_strings.clear();
-  // The title came from the back end's UTF-8 through the thread's ANSI code page; converting it
-  // back the same way gives its UTF-8 bytes again.
-  m_strings[kProductTitleKey] = win::Narrow(ConfigurationManager::GetInstance()->m_productName, CP_THREAD_ACP);
+  m_strings[kProductTitleKey] = win::ToUtf8(ConfigurationManager::GetInstance()->m_productName);
 
   for (const tinyxml2::XMLElement* element = root->FirstChildElement(); element;
        element = element->NextSiblingElement()) {

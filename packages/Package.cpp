@@ -15,8 +15,6 @@ namespace {
 
 using nlohmann::json;
 
-std::string ToThreadAnsi(const std::wstring& text) { return win::Narrow(text, CP_THREAD_ACP); }
-
 // Lists of strings converted from UTF-8.
 std::vector<std::wstring> WideList(const json& value) {
   std::vector<std::wstring> list;
@@ -24,12 +22,12 @@ std::vector<std::wstring> WideList(const json& value) {
   return list;
 }
 
-// File rules: ANSI text with the folder tokens of this machine expanded.
+// File rules: text (UTF-8, as every JSON string) with the folder tokens of this machine expanded.
 std::vector<std::wstring> FileRuleList(const json& value) {
   const PathTokenTable tokens = ConfigurationManager::GetInstance()->GetPathTokens();
   std::vector<std::wstring> list;
   for (const std::string& item : value.get<std::vector<std::string>>()) {
-    list.push_back(ExpandPathTokens(win::Widen(item, CP_THREAD_ACP), tokens));
+    list.push_back(ExpandPathTokens(win::FromUtf8(item), tokens));
   }
   return list;
 }
@@ -99,10 +97,10 @@ Package::Package(const AnalyticsContext& context, bool isMainProduct, const std:
     : m_baseRecord(context.record),
       m_requestHeaders(context.headers),
       m_isMainProduct(isMainProduct),
-      m_displayName(ToThreadAnsi(displayName)),
-      m_adId(ToThreadAnsi(adId)),
-      m_adFlow(ToThreadAnsi(adFlow)),
-      m_channel(ToThreadAnsi(channel)),
+      m_displayName(win::ToUtf8(displayName)),
+      m_adId(win::ToUtf8(adId)),
+      m_adFlow(win::ToUtf8(adFlow)),
+      m_channel(win::ToUtf8(channel)),
       m_position(position) {
   RebuildEventRecord();
 }
@@ -114,10 +112,10 @@ void Package::ReinitializeMain(const AnalyticsContext& context, const std::wstri
   m_baseRecord = context.record;
   m_requestHeaders = context.headers;
   m_isMainProduct = true;
-  m_displayName = ToThreadAnsi(displayName);
-  m_adId = ToThreadAnsi(adId);
-  m_adFlow = ToThreadAnsi(adFlow);
-  m_channel = ToThreadAnsi(channel);
+  m_displayName = win::ToUtf8(displayName);
+  m_adId = win::ToUtf8(adId);
+  m_adFlow = win::ToUtf8(adFlow);
+  m_channel = win::ToUtf8(channel);
   m_position = 0;
   RebuildEventRecord();
 }

@@ -84,7 +84,7 @@ void Package::DownloadImage(const std::function<void()>& done) {
     if (done) done();
     return;
   }
-  const std::wstring url = ConfigurationManager::GetInstance()->m_filesUrl + win::Widen(m_imageName, CP_THREAD_ACP);
+  const std::wstring url = ConfigurationManager::GetInstance()->m_filesUrl + win::FromUtf8(m_imageName);
   // The download thread keeps the package alive until it is done with it.
   auto self = shared_from_this();
   DownloadManager::GetInstance()->DownloadToMemoryAsync(url, [self, done](std::unique_ptr<std::vector<char>> bytes) {

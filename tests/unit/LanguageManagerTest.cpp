@@ -243,14 +243,14 @@ TEST_F(LocaleTest, ProductTitleContainingItsOwnReference) {
   EXPECT_TRUE(m_boxes.Texts().empty());
 }
 
-TEST_F(LocaleTest, ProductTitleComesBackThroughTheAnsiCodePage) {
-  // The back end's UTF-8 "Café" read through the ANSI code page 1252 is "CafÃ©".
-  ASSERT_EQ(GetACP(), 1252u);
-  m_config->m_productName = L"Caf\u00c3\u00a9";
+TEST_F(LocaleTest, ProductTitleGoesIntoTheTableAsUtf8) {
+  // The table is UTF-8, like the configuration the title came from, whatever the ANSI code page.
+  m_config->m_productName = L"Caf\u00e9 \u4e2d\u6587";
   LanguageManager manager(nullptr);
   LoadTable(manager, kLocaleDlmSpanish);
-  EXPECT_EQ(manager.Strings().at("PRODUCT_TITLE"), "Caf\xc3\xa9");
-  EXPECT_EQ(manager.GetString("PROGRESS_DESC"), L"Descargando Caf\u00e9, si\u00e9ntese y rel\u00e1jese");
+  EXPECT_EQ(manager.Strings().at("PRODUCT_TITLE"), "Caf\xc3\xa9 \xe4\xb8\xad\xe6\x96\x87");
+  EXPECT_EQ(manager.GetString("PROGRESS_DESC"),
+            L"Descargando Caf\u00e9 \u4e2d\u6587, si\u00e9ntese y rel\u00e1jese");
 }
 
 TEST_F(LocaleTest, CarriageReturnLineFeedFromCharacterReferences) {
