@@ -6,6 +6,7 @@
 
 #include "machine/SystemVersion.h"
 #include "backend/WelvaneException.h"
+#include "backend/WinHttpSession.h"
 #include "win/Text.h"
 #include "win/WinHttpHandle.h"
 
@@ -20,14 +21,6 @@ void Diagnostic(const std::string& line) {
 bool IsWindows7WithoutServicePack() { return IsWindowsVersionOrLater(6, 1) && !IsWindowsVersionOrLater(6, 1, 1); }
 
 }  // namespace
-
-unsigned long SecureProtocolsForThisSystem() {
-  DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1;
-  if (IsWindowsVersionOrLater(6, 1, 1)) {
-    protocols |= WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
-  }
-  return protocols;
-}
 
 bool PostJson(const std::wstring& url, const std::string& body, const HeaderList& headers, std::string& response,
               uint32_t& status) {
@@ -44,15 +37,9 @@ bool PostJson(const std::wstring& url, const std::string& body, const HeaderList
 
 bool HttpsPost(const std::wstring& host, const std::wstring& path, const std::string& body, HeaderList headers,
                std::string& response, uint32_t& status) {
-  const bool windows7 = IsWindowsVersionOrLater(6, 1) && !IsWindowsVersionOrLater(6, 2);
-  const DWORD accessType = windows7 ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY : WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
-  win::WinHttpHandle session(WinHttpOpen(nullptr, accessType, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session) return false;
-  DWORD protocols = SecureProtocolsForThisSystem();
-  if (!WinHttpSetOption(session.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
-    return false;
-  }
-  win::WinHttpHandle connection(WinHttpConnect(session.Get(), host.c_str(), INTERNET_DEFAULT_HTTPS_PORT, 0));
+  const WinHttpSession session = OpenWinHttpSession(nullptr, ProxyAccessTypeForThisSystem());
+  if (!session.handle) return false;
+  win::WinHttpHandle connection(WinHttpConnect(session.handle.Get(), host.c_str(), INTERNET_DEFAULT_HTTPS_PORT, 0));
   if (!connection) return false;
   win::WinHttpHandle request(WinHttpOpenRequest(connection.Get(), L"POST", path.c_str(), nullptr,
                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,

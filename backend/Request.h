@@ -14,10 +14,7 @@ using HeaderList = std::vector<std::pair<std::wstring, std::wstring>>;
 bool PostJson(const std::wstring& url, const std::string& body, const HeaderList& headers, std::string& response,
               uint32_t& status);
 
-// The WinHTTP exchange behind PostJson; false when nothing could be sent or no response arrived.
+// The WinHTTP exchange behind PostJson (a session of OpenWinHttpSession); false when nothing could
+// be sent or no response arrived.
 bool HttpsPost(const std::wstring& host, const std::wstring& path, const std::string& body, HeaderList headers,
                std::string& response, uint32_t& status);
-
-// The secure-protocols option of the WinHTTP session: TLS 1.0, plus TLS 1.1 and 1.2 on Windows 7
-// SP1 and later. SSL 3.0 is never enabled.
-unsigned long SecureProtocolsForThisSystem();

@@ -9,8 +9,7 @@
 #include <thread>
 
 #include "backend/ConfigurationManager.h"
-#include "backend/Request.h"
-#include "machine/SystemVersion.h"
+#include "backend/WinHttpSession.h"
 #include "download/DownloadCommon.h"
 #include "download/FallbackPause.h"
 #include "download/RedirectUrl.h"
@@ -33,10 +32,6 @@ struct Exchange {
   win::WinHttpHandle connection;
   win::WinHttpHandle request;
 };
-
-DWORD FileAccessTypeForThisSystem() {
-  return IsWindowsVersionOrLater(6, 2, 0) ? WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
-}
 
 // The Location header, whatever its length: its size is asked for first.
 std::wstring ReadLocation(HINTERNET request) {
@@ -63,12 +58,14 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
                                 DWORD requestFlags) {
   for (;;) {
     Exchange exchange;
-    exchange.session.Reset(WinHttpOpen(userAgent, accessType, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!exchange.session) FailWithLastError(L"Failed to open HTTP session: %d - %s");
-    DWORD protocols = SecureProtocolsForThisSystem();
-    if (!WinHttpSetOption(exchange.session.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
-      FailWithLastError(L"Failed to set secure protocols: %d - %s");
+    WinHttpSession session = OpenWinHttpSession(userAgent, accessType);
+    if (session.failedStep == WinHttpSession::Step::Open) {
+      FailWithError(L"Failed to open HTTP session: %d - %s", session.error);
     }
+    if (session.failedStep == WinHttpSession::Step::SecureProtocols) {
+      FailWithError(L"Failed to set secure protocols: %d - %s", session.error);
+    }
+    exchange.session = std::move(session.handle);
 
     URL_COMPONENTS parts;
     if (!win::CrackUrl(url, parts) || !parts.lpszHostName) {
@@ -215,7 +212,7 @@ DownloadManager::Attempt DownloadManager::DownloadFileWinHttpAttempt(const std::
 
     std::wstring workingUrl = url;
     int redirects = 0;
-    const Exchange exchange = OpenFollowingRedirects(workingUrl, redirects, nullptr, FileAccessTypeForThisSystem(), 0);
+    const Exchange exchange = OpenFollowingRedirects(workingUrl, redirects, nullptr, ProxyAccessTypeForThisSystem(), 0);
 
     DWORD contentLength = 0;
     const bool lengthKnown = QueryContentLength(exchange.request.Get(), contentLength);

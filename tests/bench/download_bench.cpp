@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "backend/ConfigurationManager.h"
-#include "backend/Request.h"
+#include "backend/WinHttpSession.h"
 #include "download/DownloadManager.h"
 #include "win/Handle.h"
 #include "win/WinHttpHandle.h"

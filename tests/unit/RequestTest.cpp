@@ -12,6 +12,7 @@
 #include "backend/Request.h"
 #include "backend/RetryPause.h"
 #include "backend/WelvaneException.h"
+#include "backend/WinHttpSession.h"
 #include "support/RefServer.h"
 #include "win/Text.h"
 
@@ -54,6 +55,54 @@ TEST(SecureProtocols, TlsOnlyNeverSsl3) {
   EXPECT_EQ(protocols & WINHTTP_FLAG_SECURE_PROTOCOL_SSL3, 0u);
   // The test prefix is Windows 10: TLS 1.0, 1.1 and 1.2.
   EXPECT_EQ(protocols, 0x0A80u);
+}
+
+TEST(WinHttpSessionProxy, TheAutomaticProxyIsAskedForFromWindows8On) {
+  EXPECT_EQ(ProxyAccessTypeFor(5, 1), static_cast<DWORD>(WINHTTP_ACCESS_TYPE_DEFAULT_PROXY));
+  EXPECT_EQ(ProxyAccessTypeFor(6, 0), static_cast<DWORD>(WINHTTP_ACCESS_TYPE_DEFAULT_PROXY));
+  EXPECT_EQ(ProxyAccessTypeFor(6, 1), static_cast<DWORD>(WINHTTP_ACCESS_TYPE_DEFAULT_PROXY));
+  EXPECT_EQ(ProxyAccessTypeFor(6, 2), static_cast<DWORD>(WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY));
+  EXPECT_EQ(ProxyAccessTypeFor(6, 3), static_cast<DWORD>(WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY));
+  EXPECT_EQ(ProxyAccessTypeFor(10, 0), static_cast<DWORD>(WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY));
+}
+
+TEST(WinHttpSessionProxy, ARefusedAutomaticProxyFallsBackToTheDefaultSetting) {
+  // The real WinHttpOpen, except that the automatic proxy is refused as Windows 8.0 refuses it.
+  std::vector<DWORD> asked;
+  const auto openAsWindows8 = [&asked](DWORD accessType) -> HINTERNET {
+    asked.push_back(accessType);
+    if (accessType == WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    return WinHttpOpen(nullptr, accessType, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  };
+  EXPECT_TRUE(OpenWithProxyFallback(WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, openAsWindows8));
+  EXPECT_EQ(asked, (std::vector<DWORD>{WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY}));
+
+  // A refused default setting is not asked again: the failure is the caller's.
+  asked.clear();
+  EXPECT_FALSE(OpenWithProxyFallback(WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, [&asked](DWORD accessType) -> HINTERNET {
+    asked.push_back(accessType);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+  EXPECT_EQ(asked, std::vector<DWORD>{WINHTTP_ACCESS_TYPE_DEFAULT_PROXY});
+}
+
+TEST(WinHttpSessionProxy, ASystemThatKnowsTheAutomaticProxyOpensWithIt) {
+  // Wine's WinHTTP, like Windows 8.1 and later, accepts it at once.
+  std::vector<DWORD> asked;
+  EXPECT_TRUE(OpenWithProxyFallback(WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, [&asked](DWORD accessType) {
+    asked.push_back(accessType);
+    return WinHttpOpen(nullptr, accessType, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  }));
+  EXPECT_EQ(asked, std::vector<DWORD>{WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY});
+
+  const WinHttpSession session = OpenWinHttpSession(nullptr, ProxyAccessTypeForThisSystem());
+  EXPECT_TRUE(session.handle);
+  EXPECT_EQ(session.failedStep, WinHttpSession::Step::None);
 }
 
 using PostJsonTest = ReferenceBackEnd;

@@ -1,0 +1,52 @@
+#include "backend/WinHttpSession.h"
+
+#include "machine/SystemVersion.h"
+
+DWORD ProxyAccessTypeFor(DWORD major, DWORD minor) {
+  const bool windows8OrLater = major > 6 || (major == 6 && minor >= 2);
+  return windows8OrLater ? WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
+}
+
+DWORD ProxyAccessTypeForThisSystem() {
+  // The version as this program is told it (the manifest decides, as for VerifyVersionInfoW).
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+  if (!GetVersionExW(&info)) return WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
+  return ProxyAccessTypeFor(info.dwMajorVersion, info.dwMinorVersion);
+}
+
+unsigned long SecureProtocolsForThisSystem() {
+  DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1;
+  if (IsWindowsVersionOrLater(6, 1, 1)) {
+    protocols |= WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+  }
+  return protocols;
+}
+
+win::WinHttpHandle OpenWithProxyFallback(DWORD accessType, const WinHttpOpenCall& open) {
+  win::WinHttpHandle session(open(accessType));
+  if (!session && accessType == WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY) {
+    session.Reset(open(WINHTTP_ACCESS_TYPE_DEFAULT_PROXY));
+  }
+  return session;
+}
+
+WinHttpSession OpenWinHttpSession(const wchar_t* userAgent, DWORD accessType) {
+  WinHttpSession result;
+  win::WinHttpHandle session = OpenWithProxyFallback(accessType, [userAgent](DWORD type) {
+    return WinHttpOpen(userAgent, type, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  });
+  if (!session) {
+    result.error = GetLastError();
+    result.failedStep = WinHttpSession::Step::Open;
+    return result;
+  }
+  DWORD protocols = SecureProtocolsForThisSystem();
+  if (!WinHttpSetOption(session.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
+    result.error = GetLastError();
+    result.failedStep = WinHttpSession::Step::SecureProtocols;
+    return result;  // the session closes here
+  }
+  result.handle = std::move(session);
+  return result;
+}
