@@ -8,12 +8,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include "backend/ConfigurationManager.h"
 #include "backend/WinHttpSession.h"
 #include "download/DownloadCommon.h"
 #include "download/FallbackPause.h"
 #include "download/RedirectUrl.h"
-#include "win/MessageBox.h"
 #include "win/Text.h"
 #include "win/WinHttpHandle.h"
 
@@ -152,37 +150,35 @@ std::wstring GetSystemErrorText(DWORD code) {
   return text;
 }
 
-std::wstring DownloadManager::GetTargetPathForName(const std::wstring& fileName, bool toTempFolder) {
-  const auto config = ConfigurationManager::GetInstance();
-  std::wstring path = toTempFolder ? config->m_tempFolder : config->m_downloadFolder;
-  if (!PathIsDirectoryW(path.c_str())) {
-    win::AppMessageBox(L"Invalid path", MB_OK);
-    return {};
-  }
-  if (!IsSafeFileName(fileName) || !AppendPath(path, fileName)) return {};
+std::wstring DownloadManager::GetTargetPathForName(const std::wstring& fileName, const std::wstring& folder) {
+  std::wstring path = folder;
+  if (!PathIsDirectoryW(folder.c_str()) || !IsSafeFileName(fileName) || !AppendPath(path, fileName)) return {};
   return path;
 }
 
-std::wstring DownloadManager::GetTargetPathForUrl(const std::wstring& url, bool toTempFolder) {
-  return GetTargetPathForName(FileNameFromUrl(url), toTempFolder);
+std::wstring DownloadManager::GetTargetPathForUrl(const std::wstring& url, const std::wstring& folder) {
+  return GetTargetPathForName(FileNameFromUrl(url), folder);
 }
 
 std::wstring DownloadManager::PrepareTarget(const std::wstring& url, const std::wstring& fileName,
-                                            bool toTempFolder) {
+                                            const std::wstring& folder) {
   const std::wstring name = fileName.empty() ? FileNameFromUrl(url) : fileName;
-  std::wstring path = GetTargetPathForName(name, toTempFolder);
   if (!IsSafeFileName(name)) Fail(L"Invalid file name: " + name);
+  std::wstring path = folder;
+  if (!AppendPath(path, name)) FailWithError(L"Failed to open file for writing: %d - %s", ERROR_FILENAME_EXCED_RANGE);
   return path;
 }
 
 DownloadManager::Result DownloadManager::DownloadFile(const std::wstring& url, HWND notifyWindow,
-                                                      const std::wstring& fileName, bool toTempFolder) {
-  const Attempt winHttp = DownloadFileWinHttpAttempt(url, notifyWindow, fileName, toTempFolder);
+                                                      const std::wstring& fileName, const std::wstring& folder) {
+  // The other transport would find the same folder: no request, no fallback.
+  if (!PathIsDirectoryW(folder.c_str())) return {false, kInvalidPath};
+  const Attempt winHttp = DownloadFileWinHttpAttempt(url, notifyWindow, fileName, folder);
   Result result = winHttp.result;
   if (result.first) return result;
 
   Sleep(static_cast<DWORD>(FallbackPause().count()));
-  const Attempt winInet = DownloadFileWinInetAttempt(url, notifyWindow, fileName, toTempFolder);
+  const Attempt winInet = DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder);
   if (winInet.result.first) {
     result.first = true;  // the WinHTTP text stays
     return result;
@@ -197,16 +193,18 @@ DownloadManager::Result DownloadManager::DownloadFile(const std::wstring& url, H
 }
 
 DownloadManager::Result DownloadManager::DownloadFileWinInet(const std::wstring& url, HWND notifyWindow,
-                                                             const std::wstring& fileName, bool toTempFolder) {
-  return DownloadFileWinInetAttempt(url, notifyWindow, fileName, toTempFolder).result;
+                                                             const std::wstring& fileName,
+                                                             const std::wstring& folder) {
+  if (!PathIsDirectoryW(folder.c_str())) return {false, kInvalidPath};
+  return DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder).result;
 }
 
 DownloadManager::Attempt DownloadManager::DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow,
                                                                      const std::wstring& fileName,
-                                                                     bool toTempFolder) {
+                                                                     const std::wstring& folder) {
   Attempt attempt;
   try {
-    const std::wstring path = PrepareTarget(url, fileName, toTempFolder);
+    const std::wstring path = PrepareTarget(url, fileName, folder);
     download::OutputFile file(path);
     if (file.IsOpen()) attempt.createdPath = path;
 

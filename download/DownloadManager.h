@@ -1,5 +1,5 @@
 #pragma once
-// The process-wide downloader: files into a folder of the run (WinHTTP, then WinINet as a
+// The process-wide downloader: files into a folder the caller names (WinHTTP, then WinINet as a
 // fallback), and small files into memory (WinHTTP, two attempts), also on a thread of their own.
 #include <windows.h>
 
@@ -24,17 +24,23 @@ class DownloadManager : public Singleton<DownloadManager> {
   // The wizard uses GetInstance(); tests may make instances of their own.
   DownloadManager() = default;
 
+  // The text of a download into a folder that is not an existing directory.
+  static constexpr wchar_t kInvalidPath[] = L"Invalid path";
+
   // Downloads `url` into `fileName` (empty: the URL's last path segment, without query and
-  // fragment) in the temporary folder of the run (`toTempFolder`) or the download folder. Posts
-  // WM_DOWNLOADPROGRESS / WM_DOWNLOADSIZEUNKNOWN to `notifyWindow` (may be null). Tries WinHTTP,
-  // following at most 5 redirects; when that fails for any reason (cancelled included), waits
-  // FallbackPause() and tries WinINet with the original URL. When both fail, the text is
-  // "[WINHTTP] <message> [WININET] <message>" and the file our attempts wrote is deleted. On
-  // success m_lastDownloadedFile holds the file's full path. Blocking: call it on a worker thread.
-  Result DownloadFile(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName, bool toTempFolder);
-  // The fallback transport alone (text " [WININET] <message>"); its read loop ignores m_cancelled.
+  // fragment) in `folder`. Posts WM_DOWNLOADPROGRESS / WM_DOWNLOADSIZEUNKNOWN to `notifyWindow`
+  // (may be null). A `folder` that is not an existing directory fails at once with the text
+  // kInvalidPath, before any request. Tries WinHTTP, following at most 5 redirects; when that fails
+  // for any reason (cancelled included), waits FallbackPause() and tries WinINet with the original
+  // URL. When both fail, the text is "[WINHTTP] <message> [WININET] <message>" and the file our
+  // attempts wrote is deleted. On success m_lastDownloadedFile holds the file's full path.
+  // Blocking: call it on a worker thread.
+  Result DownloadFile(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
+                      const std::wstring& folder);
+  // The fallback transport alone (text " [WININET] <message>", or kInvalidPath); its read loop
+  // ignores m_cancelled.
   Result DownloadFileWinInet(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
-                             bool toTempFolder);
+                             const std::wstring& folder);
 
   // The body of `url` (WinHTTP, at most 5 redirects over the whole call, two attempts without a
   // pause). Never null; empty when both attempts failed. Blocking.
@@ -44,12 +50,11 @@ class DownloadManager : public Singleton<DownloadManager> {
   // std::invalid_argument) and must not throw. The instance must outlive the call of `done`.
   void DownloadToMemoryAsync(const std::wstring& url, std::function<void(Bytes)> done);
 
-  // Full target path of a file in the chosen folder of the run. A folder that is not an existing
-  // directory shows the message box "Invalid path" and gives "". A name IsSafeFileName refuses,
-  // or a path too long for PathAppendW, gives "" too.
-  std::wstring GetTargetPathForName(const std::wstring& fileName, bool toTempFolder);
+  // Full path of the file `fileName` in `folder`; "" when the folder is not an existing directory,
+  // when IsSafeFileName refuses the name, or when the path is too long for PathAppendW.
+  static std::wstring GetTargetPathForName(const std::wstring& fileName, const std::wstring& folder);
   // The same for the file name the URL names (FileNameFromUrl).
-  std::wstring GetTargetPathForUrl(const std::wstring& url, bool toTempFolder);
+  static std::wstring GetTargetPathForUrl(const std::wstring& url, const std::wstring& folder);
 
   // Set once when the user closes the wizard; WinHTTP read loops stop at their next chunk.
   std::atomic<bool> m_cancelled{false};
@@ -58,17 +63,20 @@ class DownloadManager : public Singleton<DownloadManager> {
   std::wstring m_lastDownloadedFile;
 
  private:
-  // One transport's try: its result and the path of the file it created (and so truncated), if any.
+  // One transport's try into an existing folder: its result and the path of the file it created
+  // (and so truncated), if any.
   struct Attempt {
     Result result{false, L""};
     std::wstring createdPath;
   };
   Attempt DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
-                                     bool toTempFolder);
+                                     const std::wstring& folder);
   Attempt DownloadFileWinInetAttempt(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
-                                     bool toTempFolder);
-  // Target path of a transport ("Invalid path" box included); throws "Invalid file name: <name>".
-  std::wstring PrepareTarget(const std::wstring& url, const std::wstring& fileName, bool toTempFolder);
+                                     const std::wstring& folder);
+  // The target path of a transport; throws "Invalid file name: <name>", or the output file's
+  // failure for a path too long.
+  static std::wstring PrepareTarget(const std::wstring& url, const std::wstring& fileName,
+                                    const std::wstring& folder);
 };
 
 // The system's message text for a Windows error code (usually ending in a line break), or "".

@@ -16,10 +16,10 @@ using download::FailWithLastError;
 
 DownloadManager::Attempt DownloadManager::DownloadFileWinInetAttempt(const std::wstring& url, HWND notifyWindow,
                                                                      const std::wstring& fileName,
-                                                                     bool toTempFolder) {
+                                                                     const std::wstring& folder) {
   Attempt attempt;
   try {
-    const std::wstring path = PrepareTarget(url, fileName, toTempFolder);
+    const std::wstring path = PrepareTarget(url, fileName, folder);
     download::OutputFile file(path);
     if (file.IsOpen()) attempt.createdPath = path;
 

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "backend/ConfigurationManager.h"
 #include "backend/WinHttpSession.h"
 #include "download/DownloadManager.h"
 #include "win/Handle.h"
@@ -78,15 +77,12 @@ int wmain(int argc, wchar_t** argv) {
   bool ok = false;
   LARGE_INTEGER start{}, end{};
   if (mode == L"downloadfile") {
-    const auto config = ConfigurationManager::GetInstance();
-    config->m_downloadFolder = target;
     QueryPerformanceCounter(&start);
-    const auto result = DownloadManager::GetInstance()->DownloadFile(url, nullptr, L"", false);
+    const auto result = DownloadManager::GetInstance()->DownloadFile(url, nullptr, L"", target);
     QueryPerformanceCounter(&end);
     ok = result.first && result.second.empty();  // WinHTTP alone, no fallback
     if (!ok) std::fprintf(stderr, "DownloadFile: %ls\n", result.second.c_str());
     path = DownloadManager::GetInstance()->m_lastDownloadedFile;
-    RemoveDirectoryW(config->m_tempFolder.c_str());  // made by the configuration, unused here
   } else if (mode == L"bare") {
     path = target;
     QueryPerformanceCounter(&start);

@@ -14,7 +14,6 @@
 #include <nlohmann/json.hpp>
 
 #include "app/DirectoryTree.h"
-#include "backend/ConfigurationManager.h"
 #include "download/DownloadManager.h"
 #include "download/FallbackPause.h"
 #include "download/RedirectUrl.h"
@@ -64,6 +63,18 @@ std::string ServedFile(const std::string& name) {
     if (c == '/') c = '\\';
   }
   return ReadWholeFile(L"Z:" + win::FromUtf8(folder));
+}
+
+// The names of the files (not folders) in a folder.
+std::set<std::wstring> FilesIn(const std::wstring& folder) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  win::FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &found));
+  if (!find) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(found.cFileName);
+  } while (FindNextFileW(find.Get(), &found));
+  return names;
 }
 
 std::wstring NewFolder(const wchar_t* prefix) {
@@ -149,18 +160,13 @@ class MessageRecorder {
   DWORD m_createError = 0;
 };
 
-// Live downloads into fresh folders of their own; message boxes are captured, the fallback pause is
-// short. The configuration's folders are put back afterwards.
+// Live downloads into fresh folders of their own; the fallback pause is short. Application message
+// boxes are captured: the downloader must not show any.
 class DownloadFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_config = ConfigurationManager::GetInstance();
-    m_savedDownloadFolder = m_config->m_downloadFolder;
-    m_savedTempFolder = m_config->m_tempFolder;
     m_downloadFolder = NewFolder(L"welvane-dl");
     m_tempFolder = NewFolder(L"welvane-tmp");
-    m_config->m_downloadFolder = m_downloadFolder;
-    m_config->m_tempFolder = m_tempFolder;
     SetFallbackPauseForTesting(10ms);
     win::SetAppMessageBoxHook([this](const std::wstring& text, UINT style) {
       std::lock_guard<std::mutex> lock(m_boxesMutex);
@@ -174,8 +180,6 @@ class DownloadFileTest : public ::testing::Test {
   void TearDown() override {
     win::SetAppMessageBoxHook({});
     SetFallbackPauseForTesting(2000ms);
-    m_config->m_downloadFolder = m_savedDownloadFolder;
-    m_config->m_tempFolder = m_savedTempFolder;
     RemoveFolder(m_downloadFolder);
     RemoveFolder(m_tempFolder);
   }
@@ -185,14 +189,13 @@ class DownloadFileTest : public ::testing::Test {
     return refserver::FaultUrl(m_scenario, directives, endpoint);
   }
   json ScenarioRequests() { return refserver::RequestsSince(m_firstRequest, "/t/" + Utf8(m_scenario) + "/"); }
-  DownloadManager::Result Download(DownloadManager& manager, const std::wstring& url, const std::wstring& fileName = L"",
-                                   bool toTempFolder = false) {
-    return m_recorder.RunPumping(
-        [&] { return manager.DownloadFile(url, m_recorder.Window(), fileName, toTempFolder); });
+  DownloadManager::Result DownloadInto(DownloadManager& manager, const std::wstring& folder, const std::wstring& url,
+                                       const std::wstring& fileName = L"") {
+    return m_recorder.RunPumping([&] { return manager.DownloadFile(url, m_recorder.Window(), fileName, folder); });
   }
-  DownloadManager::Result Download(const std::wstring& url, const std::wstring& fileName = L"",
-                                   bool toTempFolder = false) {
-    return Download(*DownloadManager::GetInstance(), url, fileName, toTempFolder);
+  // Into the downloads folder of the test.
+  DownloadManager::Result Download(const std::wstring& url, const std::wstring& fileName = L"") {
+    return DownloadInto(*DownloadManager::GetInstance(), m_downloadFolder, url, fileName);
   }
   std::vector<std::wstring> Boxes() {
     std::lock_guard<std::mutex> lock(m_boxesMutex);
@@ -200,8 +203,6 @@ class DownloadFileTest : public ::testing::Test {
   }
   std::wstring InDownloads(const std::wstring& name) const { return m_downloadFolder + L"\\" + name; }
 
-  std::shared_ptr<ConfigurationManager> m_config;
-  std::wstring m_savedDownloadFolder, m_savedTempFolder;
   std::wstring m_downloadFolder, m_tempFolder;
   std::wstring m_scenario;
   long long m_firstRequest = 0;
@@ -275,19 +276,15 @@ TEST(DownloadTargetPath, AppendPathJoinsWithOneBackslash) {
   EXPECT_EQ(deep, before);
 }
 
-TEST_F(DownloadFileTest, TargetPathsLieInTheChosenFolder) {
-  auto manager = DownloadManager::GetInstance();
-  EXPECT_EQ(manager->GetTargetPathForName(L"setup.exe", false), InDownloads(L"setup.exe"));
-  EXPECT_EQ(manager->GetTargetPathForName(L"setup.exe", true), m_tempFolder + L"\\setup.exe");
-  EXPECT_EQ(manager->GetTargetPathForUrl(L"https://host/f/get?id=5#x", false), InDownloads(L"get"));
-  EXPECT_EQ(manager->GetTargetPathForName(L"..\\evil.exe", false), L"");
-  EXPECT_EQ(manager->GetTargetPathForUrl(L"https://host/f/nul.txt", true), L"");
-  EXPECT_EQ(manager->GetTargetPathForUrl(L"https://host/f/", true), L"");
+TEST_F(DownloadFileTest, TargetPathsLieInTheGivenFolder) {
+  EXPECT_EQ(DownloadManager::GetTargetPathForName(L"setup.exe", m_downloadFolder), InDownloads(L"setup.exe"));
+  EXPECT_EQ(DownloadManager::GetTargetPathForName(L"setup.exe", m_tempFolder), m_tempFolder + L"\\setup.exe");
+  EXPECT_EQ(DownloadManager::GetTargetPathForUrl(L"https://host/f/get?id=5#x", m_downloadFolder), InDownloads(L"get"));
+  EXPECT_EQ(DownloadManager::GetTargetPathForName(L"..\\evil.exe", m_downloadFolder), L"");
+  EXPECT_EQ(DownloadManager::GetTargetPathForUrl(L"https://host/f/nul.txt", m_tempFolder), L"");
+  EXPECT_EQ(DownloadManager::GetTargetPathForUrl(L"https://host/f/", m_tempFolder), L"");
+  EXPECT_EQ(DownloadManager::GetTargetPathForName(L"setup.exe", m_tempFolder + L"\\missing"), L"");
   EXPECT_TRUE(Boxes().empty());
-
-  m_config->m_tempFolder = m_tempFolder + L"\\missing";
-  EXPECT_EQ(manager->GetTargetPathForName(L"setup.exe", true), L"");
-  EXPECT_EQ(Boxes(), std::vector<std::wstring>{L"Invalid path"});
 }
 
 TEST(DownloadSystemErrorText, IsTheSystemsMessage) {
@@ -343,8 +340,9 @@ TEST_F(DownloadFileTest, WithContentLengthTheFileIsCompleteAndProgressEndsAt100)
   EXPECT_EQ(ScenarioRequests().size(), 1u) << "WinHTTP alone, no fallback";
 }
 
-TEST_F(DownloadFileTest, TheTempFolderAndAGivenNameAreUsed) {
-  const auto result = Download(Url(L"temp", L"-", L"f/hello.txt"), L"greeting.txt", true);
+TEST_F(DownloadFileTest, TheGivenFolderAndNameAreUsed) {
+  const auto result = DownloadInto(*DownloadManager::GetInstance(), m_tempFolder, Url(L"temp", L"-", L"f/hello.txt"),
+                                   L"greeting.txt");
   EXPECT_TRUE(result.first) << Utf8(result.second);
   EXPECT_EQ(ReadWholeFile(m_tempFolder + L"\\greeting.txt"), kHelloText);
   EXPECT_EQ(DownloadManager::GetInstance()->m_lastDownloadedFile, m_tempFolder + L"\\greeting.txt");
@@ -469,7 +467,7 @@ TEST_F(DownloadFileTest, CancellingStopsWinHttpAndTheFallbackStillRuns) {
   // (20 s for the whole file); the fallback's request is answered at full speed.
   DownloadManager manager;
   m_recorder.m_onFirstProgress = [&manager] { manager.m_cancelled = true; };
-  const auto result = Download(manager, Url(L"cancel", L"rate=50000:-", L"f/blob-1m.bin"));
+  const auto result = DownloadInto(manager, m_downloadFolder, Url(L"cancel", L"rate=50000:-", L"f/blob-1m.bin"));
   EXPECT_TRUE(manager.m_cancelled);
   EXPECT_TRUE(result.first) << Utf8(result.second);
   EXPECT_EQ(result.second, L"[WINHTTP] Download cancelled.");
@@ -480,27 +478,15 @@ TEST_F(DownloadFileTest, CancellingStopsWinHttpAndTheFallbackStillRuns) {
   EXPECT_FALSE(DownloadManager::GetInstance()->m_cancelled);
 }
 
-TEST_F(DownloadFileTest, AMissingFolderShowsInvalidPathOncePerTransport) {
-  m_config->m_downloadFolder = m_downloadFolder + L"\\missing";
-  wchar_t current[MAX_PATH] = {};
-  GetCurrentDirectoryW(MAX_PATH, current);
-  const auto result = Download(Url(L"nofolder", L"-", L"f/welvane-nofolder-check.txt"), L"welvane-nofolder.txt");
-  EXPECT_FALSE(result.first);
-  EXPECT_EQ(Boxes(), (std::vector<std::wstring>{L"Invalid path", L"Invalid path"}));
-  EXPECT_EQ(result.second.rfind(L"[WINHTTP] ", 0), 0u) << Utf8(result.second);
-  EXPECT_NE(result.second.find(L" [WININET] "), std::wstring::npos) << Utf8(result.second);
-  EXPECT_FALSE(FileExists(std::wstring(current) + L"\\welvane-nofolder.txt")) << "nothing lands elsewhere";
-  EXPECT_FALSE(FileExists(m_downloadFolder + L"\\welvane-nofolder.txt"));
-}
-
-TEST_F(DownloadFileTest, AMissingFolderWithAFileThatExistsFailsAtTheOutputFile) {
-  m_config->m_downloadFolder = m_downloadFolder + L"\\missing";
-  const auto result = Download(Url(L"nofolder2", L"-", L"f/hello.txt"));
-  EXPECT_FALSE(result.first);
-  EXPECT_EQ(Boxes(), (std::vector<std::wstring>{L"Invalid path", L"Invalid path"}));
-  EXPECT_EQ(result.second.rfind(L"[WINHTTP] Failed to open file for writing: ", 0), 0u) << Utf8(result.second);
-  EXPECT_NE(result.second.find(L" [WININET] Failed to open file for writing: "), std::wstring::npos)
-      << Utf8(result.second);
+TEST_F(DownloadFileTest, AMissingFolderFailsWithInvalidPathBeforeAnyRequest) {
+  const std::wstring missing = m_downloadFolder + L"\\missing";
+  const std::wstring url = Url(L"nofolder", L"-", L"f/hello.txt");
+  auto& manager = *DownloadManager::GetInstance();
+  EXPECT_EQ(DownloadInto(manager, missing, url), DownloadManager::Result(false, L"Invalid path"));
+  EXPECT_EQ(manager.DownloadFileWinInet(url, nullptr, L"", missing), DownloadManager::Result(false, L"Invalid path"));
+  EXPECT_TRUE(ScenarioRequests().empty());
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(FilesIn(m_downloadFolder).empty());
 }
 
 TEST_F(DownloadFileTest, NoPartialFileIsLeftWhenBothTransportsFail) {
