@@ -16,10 +16,39 @@ void FailWithError(const wchar_t* format, DWORD code) {
 
 void FailWithLastError(const wchar_t* format) { FailWithError(format, GetLastError()); }
 
-OutputFile::OutputFile(const std::wstring& path) {
-  m_file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
+namespace {
+
+// ERROR_SUCCESS when `path` does not exist or could be replaced, else why it could not.
+DWORD ReplaceError(const std::wstring& path) {
+  win::FileHandle existing(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (existing) return ERROR_SUCCESS;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+}
+
+}  // namespace
+
+OutputFile::OutputFile(std::wstring target) : m_target(std::move(target)) {
+  m_openError = ReplaceError(m_target);
+  if (m_openError != ERROR_SUCCESS) return;
+  const size_t slash = m_target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"." : m_target.substr(0, slash);
+  wchar_t temporary[MAX_PATH] = {};
+  if (!GetTempFileNameW(folder.c_str(), L"wlv", 0, temporary)) {
+    m_openError = GetLastError();
+    return;
+  }
+  m_temporary = temporary;
+  m_file.Reset(CreateFileW(m_temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!m_file) m_openError = GetLastError();
+}
+
+OutputFile::~OutputFile() {
+  m_file.Reset();
+  if (!m_temporary.empty()) DeleteFileW(m_temporary.c_str());
 }
 
 void OutputFile::Write(const char* data, DWORD size) {
@@ -31,6 +60,19 @@ void OutputFile::Write(const char* data, DWORD size) {
     data += written;
     size -= written;
   }
+}
+
+void OutputFile::Finish(bool lengthKnown, uint64_t contentLength, void (*cannotReadBack)()) {
+  m_file.Reset();
+  if (lengthKnown) {
+    uint64_t downloaded = 0;
+    if (!FileLength(m_temporary, downloaded)) cannotReadBack();
+    CheckComplete(contentLength, downloaded);
+  }
+  if (!MoveFileExW(m_temporary.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    FailWithLastError(L"Failed to move the download into place: %d - %s");
+  }
+  m_temporary.clear();
 }
 
 bool FileLength(const std::wstring& path, uint64_t& length) {
@@ -67,15 +109,6 @@ void Progress::Finish() {
 
 void PostSizeUnknown(HWND window) {
   if (window) PostMessageW(window, WM_DOWNLOADSIZEUNKNOWN, 0, 0);
-}
-
-void FinishFile(OutputFile& file, const std::wstring& path, bool lengthKnown, uint64_t contentLength,
-                void (*cannotReadBack)()) {
-  file.Close();
-  if (!lengthKnown) return;
-  uint64_t downloaded = 0;
-  if (!FileLength(path, downloaded)) cannotReadBack();
-  CheckComplete(contentLength, downloaded);
 }
 
 }  // namespace download

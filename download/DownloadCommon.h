@@ -22,18 +22,32 @@ struct Failure {
 // The same with GetLastError() as it is at the moment of the call.
 [[noreturn]] void FailWithLastError(const wchar_t* format);
 
-// The target file, created (or truncated) when the transport starts, before any network activity.
-// A file that cannot be opened is reported later, when the body is about to be written.
+// The file a transport downloads into. The body goes to a temporary file in the target's folder,
+// which replaces the target only once the download is complete: until then a file of the same name
+// (the user's own, say) is left as it was. A temporary file that was not moved into place is
+// deleted with this object. Made when the transport starts, before any network activity; a file
+// that cannot be opened is reported later, when the body is about to be written.
 class OutputFile {
  public:
-  explicit OutputFile(const std::wstring& path);
+  // `target` is a full path. A target that exists but could not be replaced (read-only, or held
+  // open by another program) counts as a file that cannot be opened.
+  explicit OutputFile(std::wstring target);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
   bool IsOpen() const { return static_cast<bool>(m_file); }
   DWORD OpenError() const { return m_openError; }
   // Throws "Failed to write to file: %d - %s" when the disk does not take the bytes.
   void Write(const char* data, DWORD size);
-  void Close() { m_file.Reset(); }
+  // Closes the written file; when the length was announced, checks the file on disk against it
+  // (`cannotReadBack` raises the transport's own failure when it cannot be opened again); then
+  // moves it over the target ("Failed to move the download into place: %d - %s").
+  void Finish(bool lengthKnown, uint64_t contentLength, void (*cannotReadBack)());
 
  private:
+  std::wstring m_target;
+  std::wstring m_temporary;  // empty once moved into place (or when it was never made)
   win::FileHandle m_file;
   DWORD m_openError = ERROR_SUCCESS;
 };
@@ -42,11 +56,6 @@ class OutputFile {
 bool FileLength(const std::wstring& path, uint64_t& length);
 // Throws "Download was incomplete: content length: N, downloaded: M" when they differ.
 void CheckComplete(uint64_t contentLength, uint64_t downloaded);
-
-// Closes the written file and, when the length was announced, checks the file on disk against it.
-// `cannotReadBack` raises the transport's own failure when the file cannot be opened again.
-void FinishFile(OutputFile& file, const std::wstring& path, bool lengthKnown, uint64_t contentLength,
-                void (*cannotReadBack)());
 
 // Percentage messages for one file. A null window receives nothing.
 class Progress {

@@ -173,21 +173,15 @@ DownloadManager::Result DownloadManager::DownloadFile(const std::wstring& url, H
                                                       const std::wstring& fileName, const std::wstring& folder) {
   // The other transport would find the same folder: no request, no fallback.
   if (!PathIsDirectoryW(folder.c_str())) return {false, kInvalidPath};
-  const Attempt winHttp = DownloadFileWinHttpAttempt(url, notifyWindow, fileName, folder);
-  Result result = winHttp.result;
+  Result result = DownloadFileWinHttpAttempt(url, notifyWindow, fileName, folder);
   if (result.first) return result;
 
   Sleep(static_cast<DWORD>(FallbackPause().count()));
-  const Attempt winInet = DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder);
-  if (winInet.result.first) {
+  const Result winInet = DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder);
+  if (winInet.first) {
     result.first = true;  // the WinHTTP text stays
-    return result;
-  }
-  result.second += winInet.result.second;
-  // Only a file one of the attempts created goes: a file that was never opened (locked, or a name
-  // that was refused) is not ours to delete.
-  for (const std::wstring* path : {&winHttp.createdPath, &winInet.createdPath}) {
-    if (!path->empty()) DeleteFileW(path->c_str());
+  } else {
+    result.second += winInet.second;
   }
   return result;
 }
@@ -196,17 +190,16 @@ DownloadManager::Result DownloadManager::DownloadFileWinInet(const std::wstring&
                                                              const std::wstring& fileName,
                                                              const std::wstring& folder) {
   if (!PathIsDirectoryW(folder.c_str())) return {false, kInvalidPath};
-  return DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder).result;
+  return DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder);
 }
 
-DownloadManager::Attempt DownloadManager::DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow,
-                                                                     const std::wstring& fileName,
-                                                                     const std::wstring& folder) {
-  Attempt attempt;
+DownloadManager::Result DownloadManager::DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow,
+                                                                    const std::wstring& fileName,
+                                                                    const std::wstring& folder) {
+  Result result{false, L""};
   try {
     const std::wstring path = PrepareTarget(url, fileName, folder);
     download::OutputFile file(path);
-    if (file.IsOpen()) attempt.createdPath = path;
 
     std::wstring workingUrl = url;
     int redirects = 0;
@@ -223,16 +216,16 @@ DownloadManager::Attempt DownloadManager::DownloadFileWinHttpAttempt(const std::
       file.Write(data, size);
       progress.Add(size);
     });
-    download::FinishFile(file, path, lengthKnown, contentLength, [] { Fail(L"Failed to open downloaded file."); });
+    file.Finish(lengthKnown, contentLength, [] { Fail(L"Failed to open downloaded file."); });
     m_lastDownloadedFile = path;
     progress.Finish();
-    attempt.result.first = true;
+    result.first = true;
   } catch (const download::Failure& failure) {
-    attempt.result.second = L"[WINHTTP] " + failure.message;
+    result.second = L"[WINHTTP] " + failure.message;
   } catch (const std::bad_alloc&) {
-    attempt.result.second = L"[WINHTTP] Out of memory.";
+    result.second = L"[WINHTTP] Out of memory.";
   }
-  return attempt;
+  return result;
 }
 
 DownloadManager::Bytes DownloadManager::DownloadToMemory(const std::wstring& url) {

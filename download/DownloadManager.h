@@ -32,9 +32,10 @@ class DownloadManager : public Singleton<DownloadManager> {
   // (may be null). A `folder` that is not an existing directory fails at once with the text
   // kInvalidPath, before any request. Tries WinHTTP, following at most 5 redirects; when that fails
   // for any reason (cancelled included), waits FallbackPause() and tries WinINet with the original
-  // URL. When both fail, the text is "[WINHTTP] <message> [WININET] <message>" and the file our
-  // attempts wrote is deleted. On success m_lastDownloadedFile holds the file's full path.
-  // Blocking: call it on a worker thread.
+  // URL. When both fail, the text is "[WINHTTP] <message> [WININET] <message>". The body goes to a
+  // temporary file in `folder` that replaces a file of the same name only when the download is
+  // complete; a failed download leaves that file as it was and no temporary file behind. On success
+  // m_lastDownloadedFile holds the file's full path. Blocking: call it on a worker thread.
   Result DownloadFile(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
                       const std::wstring& folder);
   // The fallback transport alone (text " [WININET] <message>", or kInvalidPath); its read loop
@@ -63,16 +64,11 @@ class DownloadManager : public Singleton<DownloadManager> {
   std::wstring m_lastDownloadedFile;
 
  private:
-  // One transport's try into an existing folder: its result and the path of the file it created
-  // (and so truncated), if any.
-  struct Attempt {
-    Result result{false, L""};
-    std::wstring createdPath;
-  };
-  Attempt DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
-                                     const std::wstring& folder);
-  Attempt DownloadFileWinInetAttempt(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
-                                     const std::wstring& folder);
+  // One transport's try into an existing folder.
+  Result DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
+                                    const std::wstring& folder);
+  Result DownloadFileWinInetAttempt(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
+                                    const std::wstring& folder);
   // The target path of a transport; throws "Invalid file name: <name>", or the output file's
   // failure for a path too long.
   static std::wstring PrepareTarget(const std::wstring& url, const std::wstring& fileName,

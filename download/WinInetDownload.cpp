@@ -14,14 +14,13 @@ using download::Fail;
 using download::FailWithError;
 using download::FailWithLastError;
 
-DownloadManager::Attempt DownloadManager::DownloadFileWinInetAttempt(const std::wstring& url, HWND notifyWindow,
-                                                                     const std::wstring& fileName,
-                                                                     const std::wstring& folder) {
-  Attempt attempt;
+DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::wstring& url, HWND notifyWindow,
+                                                                    const std::wstring& fileName,
+                                                                    const std::wstring& folder) {
+  Result result{false, L""};
   try {
     const std::wstring path = PrepareTarget(url, fileName, folder);
     download::OutputFile file(path);
-    if (file.IsOpen()) attempt.createdPath = path;
 
     win::WinInetHandle session(InternetOpenW(L"", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) FailWithLastError(L"Failed to initialize WinINet:: %d - %s");
@@ -62,15 +61,14 @@ DownloadManager::Attempt DownloadManager::DownloadFileWinInetAttempt(const std::
       file.Write(buffer, read);
       progress.Add(read);
     }
-    download::FinishFile(file, path, lengthKnown, contentLength,
-                         [] { FailWithLastError(L"Failed to open downloaded file: %d - %s"); });
+    file.Finish(lengthKnown, contentLength, [] { FailWithLastError(L"Failed to open downloaded file: %d - %s"); });
     m_lastDownloadedFile = path;
     progress.Finish();
-    attempt.result.first = true;
+    result.first = true;
   } catch (const download::Failure& failure) {
-    attempt.result.second = L" [WININET] " + failure.message;
+    result.second = L" [WININET] " + failure.message;
   } catch (const std::bad_alloc&) {
-    attempt.result.second = L" [WININET] Out of memory.";
+    result.second = L" [WININET] Out of memory.";
   }
-  return attempt;
+  return result;
 }

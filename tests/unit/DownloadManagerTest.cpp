@@ -421,7 +421,7 @@ TEST_F(DownloadFileTest, WinHttpTakesAny2xxWinInetOnly200) {
   EXPECT_FALSE(fallback.first);
   const std::wstring expected = L"[WINHTTP] Too many redirects. [WININET] Server returned status code: HTTP 203 - ";
   EXPECT_EQ(fallback.second.substr(0, expected.size()), expected) << Utf8(fallback.second);
-  EXPECT_FALSE(FileExists(InDownloads(L"hello.txt")));
+  EXPECT_EQ(ReadWholeFile(InDownloads(L"hello.txt")), kHelloText) << "the first download's file stays";
 }
 
 TEST_F(DownloadFileTest, RelativeRedirectsAreFollowed) {
@@ -499,6 +499,30 @@ TEST_F(DownloadFileTest, NoPartialFileIsLeftWhenBothTransportsFail) {
   EXPECT_FALSE(m_recorder.m_progress.empty()) << "bytes were written before the reset";
 }
 
+TEST_F(DownloadFileTest, AUsersFileOfTheSameNameIsReplacedOnlyByACompleteDownload) {
+  const std::wstring path = InDownloads(L"blob-1m.bin");
+  const std::string own = "the user's own bytes";
+  // Both transports fail: before the body, and after 64 KiB of it were written.
+  for (const wchar_t* directives : {L"status=404", L"truncate=65536"}) {
+    SCOPED_TRACE(Utf8(directives));
+    WriteWholeFile(path, own);
+    const auto result = Download(Url(L"userfile", directives, L"f/blob-1m.bin"));
+    EXPECT_FALSE(result.first);
+    EXPECT_NE(result.second.find(L" [WININET] "), std::wstring::npos) << Utf8(result.second);
+    EXPECT_EQ(ReadWholeFile(path), own);
+    EXPECT_EQ(FilesIn(m_downloadFolder), std::set<std::wstring>{L"blob-1m.bin"}) << "no temporary file is left";
+  }
+  // WinINet after a failed WinHTTP attempt (six hops), and WinHTTP alone.
+  for (const wchar_t* directives : {L"redirect=6", L"-"}) {
+    SCOPED_TRACE(Utf8(directives));
+    WriteWholeFile(path, own);
+    const auto result = Download(Url(L"userfile", directives, L"f/blob-1m.bin"));
+    EXPECT_TRUE(result.first) << Utf8(result.second);
+    EXPECT_TRUE(ReadWholeFile(path) == ServedFile("blob-1m.bin"));
+    EXPECT_EQ(FilesIn(m_downloadFolder), std::set<std::wstring>{L"blob-1m.bin"});
+  }
+}
+
 TEST_F(DownloadFileTest, AFileTheDownloadNeverOpenedIsNotDeleted) {
   // A file of the user's that another program holds open without sharing: neither transport can
   // open it, both fail, and the file stays as it was.
@@ -514,6 +538,7 @@ TEST_F(DownloadFileTest, AFileTheDownloadNeverOpenedIsNotDeleted) {
     EXPECT_NE(result.second.find(L" [WININET] " + text), std::wstring::npos) << Utf8(result.second);
   }
   EXPECT_EQ(ReadWholeFile(path), "the user's own bytes");
+  EXPECT_EQ(FilesIn(m_downloadFolder), std::set<std::wstring>{L"locked.bin"});
 }
 
 TEST_F(DownloadFileTest, NamesThatWouldLeaveTheFolderAreRefusedBeforeAnyRequest) {
