@@ -11,7 +11,7 @@
 #include "win/Text.h"
 
 CWelvaneDlg::CWelvaneDlg() : win::Dialog(IDD_WELVANE_DIALOG) {
-  m_languageManager = std::make_shared<LanguageManager>(nullptr);
+  m_languageManager = std::make_shared<LanguageManager>();
   m_hIcon = LoadIconW(win::ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME));
   OnMessage(WM_SYSCOMMAND, [this](WPARAM id, LPARAM lParam) { return OnSysCommand(id, lParam); });
   OnMessage(WM_PAINT, [this](WPARAM, LPARAM) { return OnPaint(); });

@@ -41,6 +41,8 @@ class CWelvaneDlg : public win::Dialog {
   bool CreateInitialPages();
   RECT PageArea() const;
   void NavigateToPage(unsigned int index);
+  // Applies a listed language to every page (the error page first, then the list) and records it.
+  bool ApplyLanguage(const std::wstring& displayName);
   void ShowError(const std::wstring& title, const std::wstring& text);
   void OnButtonClicked(ButtonType type);
   LRESULT OnLoadCompleteMessage(WPARAM, LPARAM);

@@ -3,6 +3,7 @@
 #include "app/CWelvaneDlg.h"
 #include "app/DirectoryTree.h"
 #include "app/MainPackage.h"
+#include "app/PageLanguage.h"
 #include "backend/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "resources/resource.h"
@@ -41,7 +42,13 @@ bool CWelvaneDlg::CreateInitialPages() {
   const RECT area = PageArea();
   m_errorPage = std::make_unique<ErrorPage>(m_languageManager, Hwnd());
   CreatePage(m_errorPage.get(), area);
-  CreateAndAddPage(std::make_unique<LanguagePage>(m_languageManager, Hwnd()), area);
+  auto language = std::make_unique<LanguagePage>(m_languageManager, ConfigurationManager::GetInstance()->m_wizardType,
+                                                 Hwnd());
+  LanguagePage* languagePage = language.get();
+  languagePage->m_onLanguageSelected = [this](const std::wstring& displayName) { ApplyLanguage(displayName); };
+  CreateAndAddPage(std::move(language), area);
+  // The preselected language gives the pages made so far (error and language page) their texts.
+  if (const std::wstring selected = languagePage->SelectedLanguage(); !selected.empty()) ApplyLanguage(selected);
   CreateAndAddPage(std::make_unique<LoadingPage>(m_languageManager, Hwnd()), area);
   if (auto* loading = dynamic_cast<LoadingPage*>(m_pages.back().get())) {
     loading->m_onPackagesReady = [this](std::vector<std::shared_ptr<Package>> offers) {
@@ -55,6 +62,13 @@ bool CWelvaneDlg::CreateInitialPages() {
   SetFocus(m_pages[0]->Hwnd());
   SetFocus(m_pages[m_currentPage]->Hwnd());
   return true;
+}
+
+bool CWelvaneDlg::ApplyLanguage(const std::wstring& displayName) {
+  std::vector<IPage*> pages;
+  if (m_errorPage) pages.push_back(m_errorPage.get());
+  for (const auto& page : m_pages) pages.push_back(page.get());
+  return ApplyLanguageToPages(*m_languageManager, displayName, pages);
 }
 
 void CWelvaneDlg::NavigateToPage(unsigned int index) {
@@ -115,7 +129,7 @@ LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
   const auto config = ConfigurationManager::GetInstance();
   const int wizardType = config->m_wizardType;
   // Reloaded so that the texts carry the product title the configuration brought.
-  m_languageManager->SetLanguage(config->m_languageName);
+  ApplyLanguage(config->m_languageName);
   if (wizardType == kWizardDlm) {
     m_productLogo.SetImage(config->m_productLogo);
     m_productLogo.Show(true);

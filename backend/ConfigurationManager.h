@@ -12,6 +12,7 @@
 
 #include "backend/PathTokens.h"
 #include "backend/Singleton.h"
+#include "backend/WizardType.h"
 
 class Package;
 namespace Gdiplus {
@@ -20,8 +21,6 @@ class Image;
 
 // The wizard-type string fixed in the build ("DLM", "ISV", ...).
 extern const char* const kBuildWizardType;
-
-enum WizardType : int { kWizardUnknown = 0, kWizardDlm = 1, kWizardIsv = 2 };
 
 class ConfigurationManager : public Singleton<ConfigurationManager> {
  public:

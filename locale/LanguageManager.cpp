@@ -1,12 +1,7 @@
 #include "locale/LanguageManager.h"
 
-#include <algorithm>
-
-#include "backend/ConfigurationManager.h"
-#include "ui/IPage.h"
-#include "win/Control.h"
+#include "backend/WizardType.h"
 #include "win/Dialog.h"
-#include "win/MessageBox.h"
 #include "win/Text.h"
 
 namespace {
@@ -16,21 +11,20 @@ constexpr wchar_t kResourceType[] = L"LOCALE";
 constexpr char kProductTitleKey[] = "PRODUCT_TITLE";
 
 // "Failed to parse language xml file, error code: %S" with a narrow reason.
-void ShowParseFailure(const char* reason) {
-  win::AppMessageBox(L"Failed to parse language xml file, error code: " + win::Widen(reason ? reason : "", CP_ACP),
-                     MB_OK);
+std::wstring ParseFailure(const char* reason) {
+  return L"Failed to parse language xml file, error code: " + win::Widen(reason ? reason : "", CP_ACP);
 }
 
 }  // namespace
 
-std::vector<UINT> GetLocaleResourceIds() {
-  switch (ConfigurationManager::GetInstance()->m_wizardType) {
+std::vector<UINT> GetLocaleResourceIds(int wizardType, LocaleMessages& messages) {
+  switch (wizardType) {
     case kWizardDlm:
       return {kLocaleDlmEnglish, kLocaleDlmSpanish};
     case kWizardIsv:
       return {kLocaleIsvEnglish, kLocaleIsvSpanish};
     case kWizardUnknown:
-      win::AppMessageBox(L"Unknown wizard type (language manager", MB_OK);
+      messages.push_back(L"Unknown wizard type (language manager");
       return {};
     default:
       return {};
@@ -62,76 +56,64 @@ int PreselectedIndex(const std::vector<std::wstring>& displayNames, const std::w
   return selection;
 }
 
-bool LoadLocaleResource(UINT id, tinyxml2::XMLDocument& doc) {
+bool LoadLocaleResource(UINT id, tinyxml2::XMLDocument& doc, LocaleMessages& messages) {
   const HMODULE module = win::ResourceModule();
   const HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), kResourceType);
   if (!info) {
-    win::AppMessageBox(win::FormatW(L"Failed to find resource with id: %d", static_cast<int>(id)), MB_OK);
+    messages.push_back(win::FormatW(L"Failed to find resource with id: %d", static_cast<int>(id)));
     return false;
   }
   const HGLOBAL handle = LoadResource(module, info);
   const void* data = handle ? LockResource(handle) : nullptr;
   if (!data) {
-    win::AppMessageBox(win::FormatW(L"Failed to load resource with id: %d", static_cast<int>(id)), MB_OK);
+    messages.push_back(win::FormatW(L"Failed to load resource with id: %d", static_cast<int>(id)));
     return false;
   }
   doc.Parse(static_cast<const char*>(data), SizeofResource(module, info));
   if (doc.Error()) {
-    ShowParseFailure(doc.ErrorStr());
+    messages.push_back(ParseFailure(doc.ErrorStr()));
     return false;
   }
   return true;
 }
 
-LanguageManager::LanguageManager(HWND owner) : m_owner(owner) {}
-
-void LanguageManager::PopulateLanguageCombo(win::ComboBox& combo) {
-  const std::vector<UINT> ids = GetLocaleResourceIds();
-  PopulateLanguageCombo(combo, ids, UserLanguageDisplayName());
-}
-
-void LanguageManager::PopulateLanguageCombo(win::ComboBox& combo, const std::vector<UINT>& resourceIds,
-                                            const std::wstring& userLanguage) {
+std::vector<std::wstring> LanguageManager::ListLanguages(const std::vector<UINT>& resourceIds,
+                                                         LocaleMessages& messages) {
   m_resourceByLanguage.clear();
   m_codeByLanguage.clear();
-  combo.Clear();
-
   std::vector<std::wstring> listed;
   for (const UINT id : resourceIds) {
     tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
-    if (!LoadLocaleResource(id, doc)) continue;  // the message has been shown
+    if (!LoadLocaleResource(id, doc, messages)) continue;
     const tinyxml2::XMLElement* root = doc.FirstChildElement("Locale");
     if (!root) continue;
     const char* code = root->Attribute("name");
     if (!code) {
-      ShowParseFailure("No name attribute");
+      messages.push_back(ParseFailure("No name attribute"));
       continue;
     }
     const std::wstring localeCode = win::FromUtf8(code);
     const std::wstring displayName = GetLanguageDisplayName(localeCode);
-    combo.AddString(displayName);  // the combo box is not sorted: items keep this order
     listed.push_back(displayName);
     m_resourceByLanguage[displayName] = id;
     m_codeByLanguage[displayName] = localeCode;
   }
-  combo.Select(PreselectedIndex(listed, userLanguage));
+  return listed;
 }
 
-bool LanguageManager::SetLanguage(const std::wstring& displayName) {
+bool LanguageManager::SetLanguage(const std::wstring& displayName, const std::wstring& productTitle,
+                                  LocaleMessages& messages) {
   const auto resource = m_resourceByLanguage.find(displayName);
   if (resource == m_resourceByLanguage.end()) return false;
   tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
-  if (!LoadLocaleResource(resource->second, doc)) return false;
-  LoadStrings(doc);
-
-  // By index: a page may come or go while the pages change their texts.
-  for (size_t i = 0; i < m_pages.size(); ++i) m_pages[i]->UpdateTexts();
-
-  const auto code = m_codeByLanguage.find(displayName);
-  const auto config = ConfigurationManager::GetInstance();
-  config->m_languageName = displayName;
-  config->m_localeCode = code != m_codeByLanguage.end() ? code->second : std::wstring();
+  if (!LoadLocaleResource(resource->second, doc, messages)) return false;
+  LoadStrings(doc, productTitle, messages);  // a table that breaks off is applied as far as it goes
   return true;
+}
+
+std::wstring LanguageManager::LocaleCode(const std::wstring& displayName) const {
+  const auto code = m_codeByLanguage.find(displayName);
+  return code != m_codeByLanguage.end() ? code->second : std::wstring();
 }
 
 std::wstring LanguageManager::GetString(const std::string& key) const {
@@ -140,14 +122,15 @@ std::wstring LanguageManager::GetString(const std::string& key) const {
   return win::FromUtf8(entry->second);
 }
 
-bool LanguageManager::LoadStrings(tinyxml2::XMLDocument& doc) {
+bool LanguageManager::LoadStrings(tinyxml2::XMLDocument& doc, const std::wstring& productTitle,
+                                  LocaleMessages& messages) {
   const tinyxml2::XMLElement* root = doc.FirstChildElement("Locale");
   if (!root) {
-    ShowParseFailure("No Locale element");
+    messages.push_back(ParseFailure("No Locale element"));
     return false;
   }
   m_strings.clear();
-  m_strings[kProductTitleKey] = win::ToUtf8(ConfigurationManager::GetInstance()->m_productName);
+  m_strings[kProductTitleKey] = win::ToUtf8(productTitle);
 
   for (const tinyxml2::XMLElement* element = root->FirstChildElement(); element;
        element = element->NextSiblingElement()) {
@@ -158,17 +141,11 @@ bool LanguageManager::LoadStrings(tinyxml2::XMLDocument& doc) {
     const char* key = element->Name();
     const char* value = text ? text->Value() : nullptr;
     if (!key || !*key || !value) {
-      ShowParseFailure("No name or text attribute");
+      messages.push_back(ParseFailure("No name or text attribute"));
       return false;
     }
     m_strings[key] = value;
   }
   ExpandPlaceholders(m_strings);
   return true;
-}
-
-void LanguageManager::AddPage(IPage* page) { m_pages.push_back(page); }
-
-void LanguageManager::RemovePage(IPage* page) {
-  m_pages.erase(std::remove(m_pages.begin(), m_pages.end(), page), m_pages.end());
 }

@@ -3,13 +3,7 @@
 #include "locale/LanguageManager.h"
 
 IPage::IPage(std::shared_ptr<LanguageManager> languageManager, UINT templateId, HWND parent)
-    : win::Dialog(templateId), m_languageManager(std::move(languageManager)), m_parent(parent) {
-  if (m_languageManager) m_languageManager->AddPage(this);
-}
-
-IPage::~IPage() {
-  if (m_languageManager) m_languageManager->RemovePage(this);
-}
+    : win::Dialog(templateId), m_languageManager(std::move(languageManager)), m_parent(parent) {}
 
 void IPage::AddLocalizedControl(UINT id, const std::string& key) {
   m_localizedControls.emplace_back(Item(static_cast<int>(id)), key);

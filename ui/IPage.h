@@ -19,9 +19,8 @@ using ErrorCallback = std::function<void(const std::wstring& title, const std::w
 
 class IPage : public win::Dialog {
  public:
-  // Registers the page with the language manager; the destructor takes it out again.
+  // The language manager gives the page its texts; the host re-texts the page when a language is applied.
   IPage(std::shared_ptr<LanguageManager> languageManager, UINT templateId, HWND parent);
-  ~IPage() override;
 
   // Creates the page's window (hidden until the host shows it) as a child of the parent.
   bool Create() { return win::Dialog::Create(m_parent); }

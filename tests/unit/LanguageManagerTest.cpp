@@ -1,27 +1,22 @@
-// The locale tables: reference expansion, the embedded documents, the language list and its
-// preselection, applying a language, and every failure message.
+// The locale tables: reference expansion, the embedded documents, the languages they offer, and
+// every failure, reported as the text of the message the application shows.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
-#include <iostream>
 #include <map>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "backend/ConfigurationManager.h"
+#include "backend/WizardType.h"
 #include "locale/LanguageManager.h"
 #include "locale/Placeholders.h"
-#include "ui/IPage.h"
-#include "win/Control.h"
-#include "win/MessageBox.h"
 #include "win/Text.h"
 
 namespace {
 
 using Table = std::map<std::string, std::string>;
+using Names = std::vector<std::wstring>;
 
 constexpr wchar_t kParseFailure[] = L"Failed to parse language xml file, error code: ";
 
@@ -41,110 +36,25 @@ Table Expanded(Table table) {
   return table;
 }
 
-// Takes over the application's message boxes for one test and records them.
-class MessageBoxes {
- public:
-  MessageBoxes() {
-    win::SetAppMessageBoxHook([this](const std::wstring& text, UINT style) {
-      m_texts.push_back(text);
-      m_styles.push_back(style);
-      return IDOK;
-    });
-  }
-  ~MessageBoxes() { win::SetAppMessageBoxHook({}); }
-  const std::vector<std::wstring>& Texts() const { return m_texts; }
-  const std::vector<UINT>& Styles() const { return m_styles; }
-
- private:
-  std::vector<std::wstring> m_texts;
-  std::vector<UINT> m_styles;
-};
-
-// Every test leaves the process-wide configuration as it found it.
 class LocaleTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_saved.wizardType = m_config->m_wizardType;
-    m_saved.productName = m_config->m_productName;
-    m_saved.languageName = m_config->m_languageName;
-    m_saved.localeCode = m_config->m_localeCode;
-  }
-  void TearDown() override {
-    m_config->m_wizardType = m_saved.wizardType;
-    m_config->m_productName = m_saved.productName;
-    m_config->m_languageName = m_saved.languageName;
-    m_config->m_localeCode = m_saved.localeCode;
-  }
-
   // Loads an embedded document into the manager's table.
-  static void LoadTable(LanguageManager& manager, UINT id) {
+  void LoadTable(LanguageManager& manager, UINT id, const std::wstring& productTitle = L"") {
     tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
-    ASSERT_TRUE(LoadLocaleResource(id, doc));
-    ASSERT_TRUE(manager.LoadStrings(doc));
+    ASSERT_TRUE(LoadLocaleResource(id, doc, m_messages));
+    ASSERT_TRUE(manager.LoadStrings(doc, productTitle, m_messages));
   }
 
   // The number of key elements of an embedded document.
-  static int KeyCount(UINT id) {
+  int KeyCount(UINT id) {
     tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
-    if (!LoadLocaleResource(id, doc)) return -1;
+    if (!LoadLocaleResource(id, doc, m_messages)) return -1;
     int count = 0;
     for (auto* e = doc.FirstChildElement("Locale")->FirstChildElement(); e; e = e->NextSiblingElement()) ++count;
     return count;
   }
 
-  std::shared_ptr<ConfigurationManager> m_config = ConfigurationManager::GetInstance();
-  MessageBoxes m_boxes;
-
- private:
-  struct {
-    int wizardType;
-    std::wstring productName, languageName, localeCode;
-  } m_saved{};
-};
-
-// A real, hidden drop-down list combo box in a hidden popup window.
-class HiddenCombo {
- public:
-  HiddenCombo() {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    m_parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, instance, nullptr);
-    CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST, 10, 10, 150, 120, m_parent,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kId)), instance, nullptr);
-    if (!m_combo.Attach(m_parent, kId)) ADD_FAILURE() << "no combo box: Wine makes windows only on an X display";
-  }
-  ~HiddenCombo() { DestroyWindow(m_parent); }
-  win::ComboBox& Combo() { return m_combo; }
-  std::vector<std::wstring> Items() const {
-    std::vector<std::wstring> items;
-    for (int i = 0; i < m_combo.Count(); ++i) items.push_back(m_combo.ItemText(i));
-    return items;
-  }
-  std::wstring Selected() const { return m_combo.Selection() == CB_ERR ? L"" : m_combo.ItemText(m_combo.Selection()); }
-
- private:
-  static constexpr int kId = 1000;
-  HWND m_parent = nullptr;
-  win::ComboBox m_combo;
-};
-
-// A page without a window that notes, when it is re-texted, which BUTTON_NEXT text it sees.
-class RecordingPage : public IPage {
- public:
-  RecordingPage(std::shared_ptr<LanguageManager> manager, std::wstring name, std::vector<std::wstring>& log)
-      : IPage(manager, 0, nullptr), m_manager(std::move(manager)), m_name(std::move(name)), m_log(log) {}
-  void OnNavigateToPage() override {}
-  void SetButtonCallback(ButtonCallback) override {}
-  void SetErrorCallback(ErrorCallback) override {}
-  void UpdateTexts() override {
-    m_log.push_back(m_name + L":" + m_manager->GetString("BUTTON_NEXT"));
-    IPage::UpdateTexts();
-  }
-  std::wstring GetPageName() const override { return L"RecordingPage"; }
-
- private:
-  std::shared_ptr<LanguageManager> m_manager;
-  std::wstring m_name;
-  std::vector<std::wstring>& m_log;
+  LocaleMessages m_messages;
 };
 
 }  // namespace
@@ -232,52 +142,49 @@ TEST(ExpandPlaceholders, DeepAcyclicChainExpands) {
 // ---- Tables from documents ----
 
 TEST_F(LocaleTest, ProductTitleContainingItsOwnReference) {
-  m_config->m_productName = L"Tool {PRODUCT_TITLE} {BUTTON_NEXT}";
-  LanguageManager manager(nullptr);
-  LoadTable(manager, kLocaleDlmEnglish);
+  LanguageManager manager;
+  LoadTable(manager, kLocaleDlmEnglish, L"Tool {PRODUCT_TITLE} {BUTTON_NEXT}");
   EXPECT_EQ(manager.GetString("PRODUCT_TITLE"), L"Tool {PRODUCT_TITLE} Next");
   EXPECT_EQ(manager.GetString("WELCOME_TEXT"),
             L"This will download Tool {PRODUCT_TITLE} Next on your computer. Click \"Next\" to continue.");
   EXPECT_EQ(manager.GetString("PAGE_FINISH_TITLE"),
             L"Thank you.\r\nYou have successfully downloaded Tool {PRODUCT_TITLE} Next.");
-  EXPECT_TRUE(m_boxes.Texts().empty());
+  EXPECT_TRUE(m_messages.empty());
 }
 
 TEST_F(LocaleTest, ProductTitleGoesIntoTheTableAsUtf8) {
   // The table is UTF-8, like the configuration the title came from, whatever the ANSI code page.
-  m_config->m_productName = L"Caf\u00e9 \u4e2d\u6587";
-  LanguageManager manager(nullptr);
-  LoadTable(manager, kLocaleDlmSpanish);
+  LanguageManager manager;
+  LoadTable(manager, kLocaleDlmSpanish, L"Caf\u00e9 \u4e2d\u6587");
   EXPECT_EQ(manager.Strings().at("PRODUCT_TITLE"), "Caf\xc3\xa9 \xe4\xb8\xad\xe6\x96\x87");
   EXPECT_EQ(manager.GetString("PROGRESS_DESC"),
             L"Descargando Caf\u00e9 \u4e2d\u6587, si\u00e9ntese y rel\u00e1jese");
 }
 
 TEST_F(LocaleTest, CarriageReturnLineFeedFromCharacterReferences) {
-  LanguageManager manager(nullptr);
+  LanguageManager manager;
   LoadTable(manager, kEdgeCases);
   EXPECT_EQ(manager.GetString("LINES"), L"one\r\ntwo\nthree");
 }
 
 TEST_F(LocaleTest, CommentsAttributesWhitespaceAndRepeatedKeys) {
-  LanguageManager manager(nullptr);
+  LanguageManager manager;
   LoadTable(manager, kEdgeCases);
   EXPECT_EQ(manager.GetString("COMMENTED"), L"  two  blanks  ");
   EXPECT_EQ(manager.GetString("SIZED"), L"sized");
   EXPECT_EQ(manager.GetString("TWICE"), L"second & last");
   EXPECT_EQ(manager.GetString("QUOTED"), L"say \"second & last\" and \"sized\"");
   EXPECT_EQ(manager.Strings().size(), 6u);  // five keys and PRODUCT_TITLE
-  EXPECT_TRUE(m_boxes.Texts().empty());
+  EXPECT_TRUE(m_messages.empty());
 }
 
 TEST_F(LocaleTest, GetStringOfAbsentAndEmptyKeys) {
-  m_config->m_productName.clear();
-  LanguageManager manager(nullptr);
+  LanguageManager manager;
   EXPECT_EQ(manager.GetString("BUTTON_NEXT"), L"");  // nothing loaded yet
-  LoadTable(manager, kLocaleDlmEnglish);
+  LoadTable(manager, kLocaleDlmEnglish, L"");
   EXPECT_EQ(manager.GetString("NO_SUCH_KEY"), L"");
   EXPECT_EQ(manager.GetString(""), L"");
-  // Before the configuration arrives the DLM wizard's product title is empty.
+  // An empty product title (the DLM wizard's before the configuration arrives) expands to nothing.
   ASSERT_EQ(manager.Strings().count("PRODUCT_TITLE"), 1u);
   EXPECT_EQ(manager.Strings().at("PRODUCT_TITLE"), "");
   EXPECT_EQ(manager.GetString("PRODUCT_TITLE"), L"");
@@ -292,11 +199,11 @@ TEST_F(LocaleTest, EmbeddedDocumentsLoadWithTheirKeyCounts) {
   for (const auto& [id, keys] : documents) {
     SCOPED_TRACE(id);
     EXPECT_EQ(KeyCount(id), keys);
-    LanguageManager manager(nullptr);
+    LanguageManager manager;
     LoadTable(manager, id);
     EXPECT_EQ(manager.Strings().size(), static_cast<size_t>(keys) + 1);  // and PRODUCT_TITLE
   }
-  EXPECT_TRUE(m_boxes.Texts().empty());
+  EXPECT_TRUE(m_messages.empty());
 }
 
 TEST_F(LocaleTest, EmbeddedDocumentsNameTheirLocale) {
@@ -304,7 +211,7 @@ TEST_F(LocaleTest, EmbeddedDocumentsNameTheirLocale) {
       {kLocaleDlmEnglish, "en_US"}, {kLocaleDlmSpanish, "es"}, {kLocaleIsvEnglish, "en_US"}, {kLocaleIsvSpanish, "es"}};
   for (const auto& [id, code] : documents) {
     tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
-    ASSERT_TRUE(LoadLocaleResource(id, doc));
+    ASSERT_TRUE(LoadLocaleResource(id, doc, m_messages));
     ASSERT_NE(doc.FirstChildElement("Locale"), nullptr);
     EXPECT_STREQ(doc.FirstChildElement("Locale")->Attribute("name"), code.c_str());
   }
@@ -321,9 +228,8 @@ TEST_F(LocaleTest, EmbeddedDocumentsAreUtf8WithoutByteOrderMark) {
 }
 
 TEST_F(LocaleTest, DownloadManagerEnglish) {
-  m_config->m_productName = L"Welvane Tester";
-  LanguageManager manager(nullptr);
-  LoadTable(manager, kLocaleDlmEnglish);
+  LanguageManager manager;
+  LoadTable(manager, kLocaleDlmEnglish, L"Welvane Tester");
   EXPECT_EQ(manager.GetString("SPLASH_TEXT"),
             L"To continue, please select your preferred language, and click \"Next\".");
   EXPECT_EQ(manager.GetString("PAGE_FINISH_TITLE"),
@@ -337,9 +243,8 @@ TEST_F(LocaleTest, DownloadManagerEnglish) {
 }
 
 TEST_F(LocaleTest, DownloadManagerSpanish) {
-  m_config->m_productName = L"Welvane Tester";
-  LanguageManager manager(nullptr);
-  LoadTable(manager, kLocaleDlmSpanish);
+  LanguageManager manager;
+  LoadTable(manager, kLocaleDlmSpanish, L"Welvane Tester");
   EXPECT_EQ(manager.GetString("SPLASH_TEXT"),
             L"Para continuar, selecciona tu idioma preferido y haz clic en \"SIGUIENTE\".");
   EXPECT_EQ(manager.GetString("PAGE_FINISH_TITLE"), L"Gracias.\r\nHa descargado correctamente Welvane Tester.");
@@ -352,9 +257,8 @@ TEST_F(LocaleTest, DownloadManagerSpanish) {
 }
 
 TEST_F(LocaleTest, InstallerEnglish) {
-  m_config->m_productName = L"Welvane Tester";
-  LanguageManager manager(nullptr);
-  LoadTable(manager, kLocaleIsvEnglish);
+  LanguageManager manager;
+  LoadTable(manager, kLocaleIsvEnglish, L"Welvane Tester");
   EXPECT_EQ(manager.GetString("SPLASH_TEXT"),
             L"To continue, please select your preferred language, and click \"Next\".");
   EXPECT_EQ(manager.GetString("PAGE_FINISH_TITLE"), L"Thank you.\r\nYour installation is complete.");
@@ -368,9 +272,8 @@ TEST_F(LocaleTest, InstallerEnglish) {
 }
 
 TEST_F(LocaleTest, InstallerSpanish) {
-  m_config->m_productName = L"Welvane Tester";
-  LanguageManager manager(nullptr);
-  LoadTable(manager, kLocaleIsvSpanish);
+  LanguageManager manager;
+  LoadTable(manager, kLocaleIsvSpanish, L"Welvane Tester");
   EXPECT_EQ(manager.GetString("SPLASH_TEXT"),
             L"Para continuar, selecciona tu idioma preferido y haz clic en \"SIGUIENTE\".");
   EXPECT_EQ(manager.GetString("PAGE_FINISH_TITLE"), L"Gracias.\r\n Su instalaci\u00f3n se ha completado.");
@@ -415,266 +318,120 @@ TEST(PreselectedIndex, TheUsersLanguageElseTheFirst) {
 }
 
 TEST_F(LocaleTest, ResourceIdsPerWizardType) {
-  EXPECT_EQ(GetLocaleResourceIds(), (std::vector<UINT>{105, 106}));  // the test program is a DLM build
-  m_config->m_wizardType = kWizardIsv;
-  EXPECT_EQ(GetLocaleResourceIds(), (std::vector<UINT>{101, 102}));
-  m_config->m_wizardType = 3;
-  EXPECT_TRUE(GetLocaleResourceIds().empty());
-  EXPECT_TRUE(m_boxes.Texts().empty());
+  EXPECT_EQ(GetLocaleResourceIds(kWizardDlm, m_messages), (std::vector<UINT>{105, 106}));
+  EXPECT_EQ(GetLocaleResourceIds(kWizardIsv, m_messages), (std::vector<UINT>{101, 102}));
+  EXPECT_TRUE(GetLocaleResourceIds(3, m_messages).empty());
+  EXPECT_TRUE(m_messages.empty());
+  EXPECT_TRUE(GetLocaleResourceIds(kWizardUnknown, m_messages).empty());
+  EXPECT_EQ(m_messages, Names{L"Unknown wizard type (language manager"});
 }
 
-TEST_F(LocaleTest, ComboListsTheLanguagesAndSelectsTheUsers) {
-  HiddenCombo window;
-  LanguageManager manager(nullptr);
-  const std::vector<UINT> ids{kLocaleDlmEnglish, kLocaleDlmSpanish};
-  manager.PopulateLanguageCombo(window.Combo(), ids, L"espa\u00f1ol");
-  EXPECT_EQ(window.Items(), (std::vector<std::wstring>{L"English", L"espa\u00f1ol"}));
-  EXPECT_EQ(window.Combo().Selection(), 1);
-  manager.PopulateLanguageCombo(window.Combo(), ids, L"English");
-  EXPECT_EQ(window.Items().size(), 2u);  // filled afresh, not appended
-  EXPECT_EQ(window.Combo().Selection(), 0);
-  manager.PopulateLanguageCombo(window.Combo(), ids, L"fran\u00e7ais");
-  EXPECT_EQ(window.Combo().Selection(), 0);
-  EXPECT_TRUE(m_boxes.Texts().empty());
-}
-
-TEST_F(LocaleTest, ComboListsDocumentsInOrderAndTheLastMatchWins) {
-  HiddenCombo window;
-  LanguageManager manager(nullptr);
-  manager.PopulateLanguageCombo(window.Combo(), {kLocaleDlmEnglish, kLocaleDlmSpanish, kFrench}, L"fran\u00e7ais");
-  EXPECT_EQ(window.Items(), (std::vector<std::wstring>{L"English", L"espa\u00f1ol", L"fran\u00e7ais"}));
-  EXPECT_EQ(window.Combo().Selection(), 2);
-  manager.PopulateLanguageCombo(window.Combo(), {kLocaleDlmEnglish, kLocaleDlmSpanish, kMexicanSpanish},
-                                L"espa\u00f1ol");
-  EXPECT_EQ(window.Items(), (std::vector<std::wstring>{L"English", L"espa\u00f1ol", L"espa\u00f1ol"}));
-  EXPECT_EQ(window.Combo().Selection(), 2);
-  // The later document of the same display name is the one applied.
-  EXPECT_TRUE(manager.SetLanguage(L"espa\u00f1ol"));
+TEST_F(LocaleTest, LanguagesInDocumentOrderAndTheLastDocumentOfANameWins) {
+  LanguageManager manager;
+  EXPECT_EQ(manager.ListLanguages({kLocaleDlmEnglish, kLocaleDlmSpanish, kFrench}, m_messages),
+            (Names{L"English", L"espa\u00f1ol", L"fran\u00e7ais"}));
+  EXPECT_EQ(manager.LocaleCode(L"espa\u00f1ol"), L"es");
+  // Listing again forgets the earlier list.
+  EXPECT_EQ(manager.ListLanguages({kLocaleDlmEnglish, kLocaleDlmSpanish, kMexicanSpanish}, m_messages),
+            (Names{L"English", L"espa\u00f1ol", L"espa\u00f1ol"}));
+  EXPECT_EQ(manager.LocaleCode(L"fran\u00e7ais"), L"");
+  EXPECT_EQ(manager.LocaleCode(L"espa\u00f1ol"), L"es_MX");
+  EXPECT_EQ(manager.LocaleCode(L"English"), L"en_US");
+  ASSERT_TRUE(manager.SetLanguage(L"espa\u00f1ol", L"", m_messages));
   EXPECT_EQ(manager.GetString("BUTTON_NEXT"), L"Siguiente");
-  EXPECT_EQ(m_config->m_localeCode, L"es_MX");
+  EXPECT_TRUE(m_messages.empty());
 }
 
-TEST_F(LocaleTest, ComboOfTheWizardTypeSelectsTheSystemUsersLanguage) {
-  HiddenCombo window;
-  LanguageManager manager(nullptr);
-  manager.PopulateLanguageCombo(window.Combo());
-  EXPECT_EQ(window.Items(), (std::vector<std::wstring>{L"English", L"espa\u00f1ol"}));
-  EXPECT_EQ(window.Combo().Selection(), UserLanguageDisplayName() == L"espa\u00f1ol" ? 1 : 0);
-}
-
-TEST_F(LocaleTest, SetLanguageLoadsTheTableAndRecordsTheLanguage) {
-  HiddenCombo window;
-  auto manager = std::make_shared<LanguageManager>(nullptr);
-  manager->PopulateLanguageCombo(window.Combo(), GetLocaleResourceIds(), L"English");
-
-  EXPECT_TRUE(manager->SetLanguage(L"espa\u00f1ol"));
-  EXPECT_EQ(manager->GetString("BUTTON_NEXT"), L"SIGUIENTE");
-  EXPECT_EQ(m_config->m_languageName, L"espa\u00f1ol");
-  EXPECT_EQ(m_config->m_localeCode, L"es");
-
-  EXPECT_TRUE(manager->SetLanguage(L"English"));
-  EXPECT_EQ(manager->GetString("BUTTON_NEXT"), L"Next");
-  EXPECT_EQ(m_config->m_languageName, L"English");
-  EXPECT_EQ(m_config->m_localeCode, L"en_US");
-
-  // A language that was not listed changes nothing.
-  EXPECT_FALSE(manager->SetLanguage(L"Deutsch"));
-  EXPECT_FALSE(manager->SetLanguage(L"english"));
-  EXPECT_EQ(manager->GetString("BUTTON_NEXT"), L"Next");
-  EXPECT_EQ(m_config->m_languageName, L"English");
-  EXPECT_TRUE(m_boxes.Texts().empty());
-}
-
-TEST_F(LocaleTest, SetLanguageOfTheInstallerTables) {
-  m_config->m_wizardType = kWizardIsv;
-  HiddenCombo window;
-  LanguageManager manager(nullptr);
-  manager.PopulateLanguageCombo(window.Combo(), GetLocaleResourceIds(), L"espa\u00f1ol");
-  EXPECT_EQ(window.Selected(), L"espa\u00f1ol");
-  ASSERT_TRUE(manager.SetLanguage(L"espa\u00f1ol"));
+TEST_F(LocaleTest, SetLanguageLoadsAListedLanguageOnly) {
+  LanguageManager manager;
+  manager.ListLanguages({kLocaleIsvEnglish, kLocaleIsvSpanish}, m_messages);
+  ASSERT_TRUE(manager.SetLanguage(L"espa\u00f1ol", L"Tester", m_messages));
   EXPECT_EQ(manager.Strings().size(), 28u);
-  EXPECT_EQ(manager.GetString("PROGRESS_TITLE"), L"Estado de la instalaci\u00f3n");
-  ASSERT_TRUE(manager.SetLanguage(L"English"));
+  EXPECT_EQ(manager.GetString("PAGE_FINISH_TEXT"),
+            L"Ha instalado con \u00e9xito Tester. pulse \"FINALIZAR\"  para continuar.");
+  ASSERT_TRUE(manager.SetLanguage(L"English", L"Tester", m_messages));
   EXPECT_EQ(manager.Strings().size(), 29u);
   EXPECT_EQ(manager.GetString("PROGRESS_TITLE"), L"Installation Status");
-}
-
-TEST_F(LocaleTest, SetLanguageRetextsEveryPageInOrder) {
-  HiddenCombo window;
-  auto manager = std::make_shared<LanguageManager>(nullptr);
-  manager->PopulateLanguageCombo(window.Combo(), GetLocaleResourceIds(), L"English");
-  std::vector<std::wstring> log;
-  RecordingPage first(manager, L"first", log);
-  {
-    RecordingPage gone(manager, L"gone", log);
-    RecordingPage second(manager, L"second", log);
-    ASSERT_TRUE(manager->SetLanguage(L"espa\u00f1ol"));
-    EXPECT_EQ(log, (std::vector<std::wstring>{L"first:SIGUIENTE", L"gone:SIGUIENTE", L"second:SIGUIENTE"}));
-    log.clear();
-    // A page listed twice leaves with every entry; the others keep their order.
-    manager->AddPage(&gone);
-    manager->AddPage(&first);
-    manager->RemovePage(&gone);
-    ASSERT_TRUE(manager->SetLanguage(L"English"));
-    EXPECT_EQ(log, (std::vector<std::wstring>{L"first:Next", L"second:Next", L"first:Next"}));
-    manager->RemovePage(&first);
-    manager->AddPage(&first);
-    log.clear();
-  }
-  ASSERT_TRUE(manager->SetLanguage(L"espa\u00f1ol"));
-  EXPECT_EQ(log, (std::vector<std::wstring>{L"first:SIGUIENTE"}));
+  // A language that was not listed changes nothing and says nothing.
+  EXPECT_FALSE(manager.SetLanguage(L"Deutsch", L"", m_messages));
+  EXPECT_FALSE(manager.SetLanguage(L"english", L"", m_messages));
+  EXPECT_EQ(manager.GetString("PROGRESS_TITLE"), L"Installation Status");
+  EXPECT_TRUE(m_messages.empty());
 }
 
 // ---- Failures: every message of the locale tables ----
 
-TEST_F(LocaleTest, UnknownWizardTypeOffersNoLanguages) {
-  m_config->m_wizardType = kWizardUnknown;
-  EXPECT_TRUE(GetLocaleResourceIds().empty());
-  ASSERT_EQ(m_boxes.Texts(), (std::vector<std::wstring>{L"Unknown wizard type (language manager"}));
-  EXPECT_EQ(m_boxes.Styles(), (std::vector<UINT>{MB_OK}));
-
-  HiddenCombo window;
-  window.Combo().AddString(L"stale");
-  LanguageManager manager(nullptr);
-  manager.PopulateLanguageCombo(window.Combo());
-  EXPECT_EQ(window.Combo().Count(), 0);
-  EXPECT_EQ(window.Combo().Selection(), CB_ERR);
-  EXPECT_EQ(m_boxes.Texts().size(), 2u);
-  EXPECT_FALSE(manager.SetLanguage(L"English"));
-}
-
-TEST_F(LocaleTest, MissingResource) {
+TEST_F(LocaleTest, MissingResourceIsNotListed) {
   tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
-  EXPECT_FALSE(LoadLocaleResource(kMissing, doc));
-  ASSERT_EQ(m_boxes.Texts(), (std::vector<std::wstring>{L"Failed to find resource with id: 8999"}));
-  EXPECT_EQ(m_boxes.Styles(), (std::vector<UINT>{MB_OK}));
-}
-
-TEST_F(LocaleTest, MissingResourceIsNotOffered) {
-  HiddenCombo window;
-  LanguageManager manager(nullptr);
-  manager.PopulateLanguageCombo(window.Combo(), {kMissing, kLocaleDlmSpanish, 65535}, L"English");
-  EXPECT_EQ(window.Items(), (std::vector<std::wstring>{L"espa\u00f1ol"}));
-  EXPECT_EQ(window.Combo().Selection(), 0);
-  EXPECT_EQ(m_boxes.Texts(), (std::vector<std::wstring>{L"Failed to find resource with id: 8999",
-                                                        L"Failed to find resource with id: 65535"}));
+  EXPECT_FALSE(LoadLocaleResource(kMissing, doc, m_messages));
+  EXPECT_EQ(m_messages, Names{L"Failed to find resource with id: 8999"});
+  m_messages.clear();
+  LanguageManager manager;
+  EXPECT_EQ(manager.ListLanguages({kMissing, kLocaleDlmSpanish, 65535}, m_messages), Names{L"espa\u00f1ol"});
+  EXPECT_EQ(m_messages,
+            (Names{L"Failed to find resource with id: 8999", L"Failed to find resource with id: 65535"}));
 }
 
 TEST_F(LocaleTest, DocumentThatDoesNotParse) {
   tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
-  EXPECT_FALSE(LoadLocaleResource(kNotWellFormed, doc));
+  EXPECT_FALSE(LoadLocaleResource(kNotWellFormed, doc, m_messages));
   EXPECT_EQ(doc.ErrorID(), tinyxml2::XML_ERROR_MISMATCHED_ELEMENT);
   const std::string parserText = doc.ErrorStr();
   EXPECT_NE(parserText.find("XML_ERROR_MISMATCHED_ELEMENT"), std::string::npos) << parserText;
-  ASSERT_EQ(m_boxes.Texts(), (std::vector<std::wstring>{kParseFailure + win::Widen(parserText, CP_ACP)}));
-  EXPECT_EQ(m_boxes.Styles(), (std::vector<UINT>{MB_OK}));
+  EXPECT_EQ(m_messages, Names{kParseFailure + win::Widen(parserText, CP_ACP)});
 
-  HiddenCombo window;
-  LanguageManager manager(nullptr);
-  manager.PopulateLanguageCombo(window.Combo(), {kNotWellFormed, kLocaleDlmEnglish}, L"English");
-  EXPECT_EQ(window.Items(), (std::vector<std::wstring>{L"English"}));
-  EXPECT_EQ(m_boxes.Texts().size(), 2u);
+  LanguageManager manager;
+  EXPECT_EQ(manager.ListLanguages({kNotWellFormed, kLocaleDlmEnglish}, m_messages), Names{L"English"});
+  EXPECT_EQ(m_messages.size(), 2u);
 }
 
-TEST_F(LocaleTest, NoLocaleElementLeavesTheTableAsItWas) {
-  LanguageManager manager(nullptr);
+TEST_F(LocaleTest, NoLocaleElement) {
+  LanguageManager manager;
   LoadTable(manager, kLocaleDlmEnglish);
   const Table before = manager.Strings();
-
   tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
-  ASSERT_TRUE(LoadLocaleResource(kNoLocaleElement, doc));
-  EXPECT_FALSE(manager.LoadStrings(doc));
-  EXPECT_EQ(manager.Strings(), before);
-  ASSERT_EQ(m_boxes.Texts(), (std::vector<std::wstring>{std::wstring(kParseFailure) + L"No Locale element"}));
-  EXPECT_EQ(m_boxes.Styles(), (std::vector<UINT>{MB_OK}));
+  ASSERT_TRUE(LoadLocaleResource(kNoLocaleElement, doc, m_messages));
+  EXPECT_FALSE(manager.LoadStrings(doc, L"", m_messages));
+  EXPECT_EQ(manager.Strings(), before) << "the table stays as it was";
+  EXPECT_EQ(m_messages, Names{std::wstring(kParseFailure) + L"No Locale element"});
+
+  // When listing, such a document is left out silently.
+  m_messages.clear();
+  EXPECT_EQ(manager.ListLanguages({kNoLocaleElement, kLocaleDlmEnglish}, m_messages), Names{L"English"});
+  EXPECT_TRUE(m_messages.empty());
 }
 
-TEST_F(LocaleTest, NoLocaleElementIsSkippedSilentlyWhenListing) {
-  HiddenCombo window;
-  LanguageManager manager(nullptr);
-  manager.PopulateLanguageCombo(window.Combo(), {kNoLocaleElement, kLocaleDlmEnglish}, L"English");
-  EXPECT_EQ(window.Items(), (std::vector<std::wstring>{L"English"}));
-  EXPECT_TRUE(m_boxes.Texts().empty());
-}
-
-TEST_F(LocaleTest, NoNameAttributeIsNotOffered) {
-  HiddenCombo window;
-  LanguageManager manager(nullptr);
-  manager.PopulateLanguageCombo(window.Combo(), {kLocaleDlmEnglish, kNoNameAttribute, kLocaleDlmSpanish},
-                                L"espa\u00f1ol");
-  EXPECT_EQ(window.Items(), (std::vector<std::wstring>{L"English", L"espa\u00f1ol"}));
-  EXPECT_EQ(window.Combo().Selection(), 1);
-  ASSERT_EQ(m_boxes.Texts(), (std::vector<std::wstring>{std::wstring(kParseFailure) + L"No name attribute"}));
-  EXPECT_EQ(m_boxes.Styles(), (std::vector<UINT>{MB_OK}));
+TEST_F(LocaleTest, NoNameAttributeIsNotListed) {
+  LanguageManager manager;
+  EXPECT_EQ(manager.ListLanguages({kLocaleDlmEnglish, kNoNameAttribute, kLocaleDlmSpanish}, m_messages),
+            (Names{L"English", L"espa\u00f1ol"}));
+  EXPECT_EQ(m_messages, Names{std::wstring(kParseFailure) + L"No name attribute"});
 }
 
 TEST_F(LocaleTest, KeyWithoutTextKeepsTheKeysBeforeItUnexpanded) {
-  m_config->m_productName = L"Tester";
-  LanguageManager manager(nullptr);
+  LanguageManager manager;
   LoadTable(manager, kLocaleDlmEnglish);
   tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
-  ASSERT_TRUE(LoadLocaleResource(kKeyWithoutText, doc));
-  EXPECT_FALSE(manager.LoadStrings(doc));
+  ASSERT_TRUE(LoadLocaleResource(kKeyWithoutText, doc, m_messages));
+  EXPECT_FALSE(manager.LoadStrings(doc, L"Tester", m_messages));
   EXPECT_EQ(manager.Strings(), (Table{{"PRODUCT_TITLE", "Tester"}, {"FIRST", "one {SECOND}"}, {"SECOND", "two"}}));
-  ASSERT_EQ(m_boxes.Texts(),
-            (std::vector<std::wstring>{std::wstring(kParseFailure) + L"No name or text attribute"}));
-  EXPECT_EQ(m_boxes.Styles(), (std::vector<UINT>{MB_OK}));
+  EXPECT_EQ(m_messages, Names{std::wstring(kParseFailure) + L"No name or text attribute"});
 }
 
 TEST_F(LocaleTest, KeyWhoseFirstContentIsAnElementHasNoText) {
-  LanguageManager manager(nullptr);
+  LanguageManager manager;
   tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
-  ASSERT_TRUE(LoadLocaleResource(kElementValue, doc));
-  EXPECT_FALSE(manager.LoadStrings(doc));
+  ASSERT_TRUE(LoadLocaleResource(kElementValue, doc, m_messages));
+  EXPECT_FALSE(manager.LoadStrings(doc, L"", m_messages));
   EXPECT_EQ(manager.GetString("BEFORE"), L"before");
   EXPECT_EQ(manager.Strings().count("CHILD"), 0u);
-  EXPECT_EQ(m_boxes.Texts(), (std::vector<std::wstring>{std::wstring(kParseFailure) + L"No name or text attribute"}));
+  EXPECT_EQ(m_messages, Names{std::wstring(kParseFailure) + L"No name or text attribute"});
 }
 
-TEST_F(LocaleTest, LanguageWhoseTableBreaksOffIsStillApplied) {
-  // Applying does not look at the table's result: the pages get what was read before the break.
-  HiddenCombo window;
-  auto manager = std::make_shared<LanguageManager>(nullptr);
-  manager->PopulateLanguageCombo(window.Combo(), {kLocaleDlmEnglish, kKeyWithoutText}, L"English");
-  ASSERT_EQ(window.Items(), (std::vector<std::wstring>{L"English", L"zz_ZZ"}));
-  std::vector<std::wstring> log;
-  RecordingPage page(manager, L"page", log);
-  EXPECT_TRUE(manager->SetLanguage(L"zz_ZZ"));
-  EXPECT_EQ(log, (std::vector<std::wstring>{L"page:"}));
-  EXPECT_EQ(manager->GetString("FIRST"), L"one {SECOND}");
-  EXPECT_EQ(m_config->m_localeCode, L"zz_ZZ");
-  EXPECT_EQ(m_boxes.Texts().size(), 1u);
-}
-
-// ---- Run by tests/gui/test_locale_preselect.py under several Unix locales ----
-
-namespace {
-// "%XX" escapes of UTF-8 bytes, so that the expected name survives any environment encoding.
-std::wstring PercentDecoded(const std::string& text) {
-  std::string bytes;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size()) {
-      bytes.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
-      i += 2;
-    } else {
-      bytes.push_back(text[i]);
-    }
-  }
-  return win::FromUtf8(bytes);
-}
-}  // namespace
-
-TEST(LocalePreselectChild, SelectsTheUsersLanguage) {
-  const char* expected = std::getenv("WELVANE_EXPECTED_LANGUAGE");
-  if (!expected) GTEST_SKIP() << "run by tests/gui/test_locale_preselect.py";
-  wchar_t locale[LOCALE_NAME_MAX_LENGTH] = {};
-  GetUserDefaultLocaleName(locale, LOCALE_NAME_MAX_LENGTH);
-  std::cout << "user locale: " << win::ToUtf8(locale) << std::endl;
-  if (const char* expectedLocale = std::getenv("WELVANE_EXPECTED_USER_LOCALE")) {
-    EXPECT_EQ(win::ToUtf8(locale), expectedLocale);
-  }
-  HiddenCombo window;
-  LanguageManager manager(nullptr);
-  manager.PopulateLanguageCombo(window.Combo());
-  EXPECT_EQ(window.Selected(), PercentDecoded(expected));
+TEST_F(LocaleTest, LanguageWhoseTableBreaksOffIsStillLoaded) {
+  LanguageManager manager;
+  ASSERT_EQ(manager.ListLanguages({kLocaleDlmEnglish, kKeyWithoutText}, m_messages), (Names{L"English", L"zz_ZZ"}));
+  EXPECT_TRUE(manager.SetLanguage(L"zz_ZZ", L"", m_messages));
+  EXPECT_EQ(manager.GetString("FIRST"), L"one {SECOND}");
+  EXPECT_EQ(m_messages, Names{std::wstring(kParseFailure) + L"No name or text attribute"});
 }
