@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "backend/ConfigurationManager.h"
+#include "backend/JsonNumber.h"
 #include "win/Text.h"
 
 namespace {
@@ -44,7 +45,7 @@ AppliedConfiguration ApplyConfigurationResponse(const nlohmann::json& response, 
   }
 
   if (response.is_object() && response.contains("o") && config.m_channel != L"00xA") {
-    config.m_maxOffers = response.at("f").at("m").get<int>();
+    config.m_maxOffers = ClampedNumber<int>(response.at("f").at("m"));
     applied.readOffers = true;
   }
   return applied;

@@ -7,6 +7,7 @@
 
 #include "backend/Base62.h"
 #include "backend/ConfigurationManager.h"
+#include "backend/JsonNumber.h"
 #include "backend/PathTokens.h"
 #include "backend/TokenExpansion.h"
 #include "win/Text.h"
@@ -32,10 +33,11 @@ std::vector<std::wstring> FileRuleList(const json& value) {
   return list;
 }
 
-// A number rule: any JSON number (fractions cut) or a boolean (true is 1).
-int64_t Number(const json& value) {
+// A number rule: any JSON number (fractions cut, clamped to the field's type) or a boolean (true is 1).
+template <typename T = int64_t>
+T Number(const json& value) {
   if (value.is_boolean()) return value.get<bool>() ? 1 : 0;
-  return value.get<int64_t>();
+  return ClampedNumber<T>(value);
 }
 
 UninstallCheck ReadUninstallCheck(const json& item) {
@@ -131,13 +133,13 @@ void Package::ReadOfferSettings(const json& ps) {
   if (ps.contains("p")) m_arguments = ApplyPlaceholders(ps.at("p").get<std::string>());
   if (ps.contains("cp")) m_privacyUrl = ApplyPlaceholders(ps.at("cp").get<std::string>());
   if (ps.contains("ctu")) m_termsUrl = ApplyPlaceholders(ps.at("ctu").get<std::string>());
-  if (ps.contains("v")) m_vertical = static_cast<int32_t>(Number(ps.at("v")));
+  if (ps.contains("v")) m_vertical = Number<int32_t>(ps.at("v"));
   if (ps.contains("exc")) m_exclusive = ps.at("exc").get<bool>();
   if (ps.contains("c")) m_channel = ApplyPlaceholders(ps.at("c").get<std::string>());
   if (ps.contains("disk")) m_minDiskSpace = Number(ps.at("disk"));
   if (ps.contains("ram")) m_minRam = Number(ps.at("ram"));
   if (ps.contains("cpu")) m_minCpu = Number(ps.at("cpu"));
-  if (ps.contains("ov")) m_minOsVersion = static_cast<int>(Number(ps.at("ov")));
+  if (ps.contains("ov")) m_minOsVersion = Number<int>(ps.at("ov"));
   if (ps.contains("pv")) m_platformVersion = ps.at("pv").get<std::string>();
   if (ps.contains("win64")) m_requires64Bit = ps.at("win64").get<bool>();
   const int64_t preset = ps.contains("x") ? Number(ps.at("x")) : 0;

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <climits>
+#include <cstdint>
+
 #include <nlohmann/json.hpp>
 
 #include "backend/ConfigurationManager.h"
@@ -87,6 +90,17 @@ TEST(ConfigurationResponse, OffersNeedMaximumAndAreSwitchedOffOnlyByExactChannel
     Config config("DLM");
     ApplyConfigurationResponse({{"i", Product()}, {"f", {{"m", true}}}, {"o", json::array()}}, config);
     EXPECT_EQ(config.m_maxOffers, 1);
+  }
+  // Numbers beyond the field's range are clamped to it, not converted (which is undefined).
+  for (const auto& [m, expected] : std::vector<std::pair<json, int>>{{1e10, INT_MAX},
+                                                                     {-1e10, INT_MIN},
+                                                                     {json(uint64_t{1} << 63), INT_MAX},
+                                                                     {json(int64_t{-5000000000}), INT_MIN},
+                                                                     {-0.9, 0},
+                                                                     {2147483647.5, INT_MAX}}) {
+    Config config("DLM");
+    ApplyConfigurationResponse({{"i", Product()}, {"f", {{"m", m}}}, {"o", json::array()}}, config);
+    EXPECT_EQ(config.m_maxOffers, expected) << m.dump();
   }
   Config config("DLM");
   EXPECT_THROW(ApplyConfigurationResponse({{"i", Product()}, {"o", json::array()}}, config), json::out_of_range);

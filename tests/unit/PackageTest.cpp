@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <climits>
+#include <cstdint>
+
 #include <nlohmann/json.hpp>
 
 #include "backend/AnalyticsContext.h"
@@ -126,6 +129,30 @@ TEST_F(PackageTest, WrongTypesThrowTheLibrarysTypeErrors) {
   json numbersAsBooleans = Offer();
   numbersAsBooleans["ps"]["ram"] = true;  // a number may be a boolean: true is 1
   EXPECT_EQ(Build(numbersAsBooleans)->m_minRam, 1);
+}
+
+// Numbers beyond a field's range are clamped to it; fractions within it are cut.
+TEST_F(PackageTest, NumberRulesOutsideTheirRangeAreClamped) {
+  json element = Offer();
+  element["ps"]["disk"] = 1e19;
+  element["ps"]["ram"] = -1e300;
+  element["ps"]["cpu"] = 18446744073709551615ull;
+  element["ps"]["v"] = 1e10;
+  element["ps"]["ov"] = -3e9;
+  element["ps"]["cmdu"][0]["umd"] = 9.3e18;
+  auto offer = Build(element);
+  EXPECT_EQ(offer->m_minDiskSpace, INT64_MAX);
+  EXPECT_EQ(offer->m_minRam, INT64_MIN);
+  EXPECT_EQ(offer->m_minCpu, INT64_MAX);
+  EXPECT_EQ(offer->m_vertical, INT32_MAX);
+  EXPECT_EQ(offer->m_minOsVersion, INT_MIN);
+  EXPECT_EQ(offer->m_uninstallChecks[0].minDays, INT64_MAX);
+  element["ps"]["disk"] = -9.2e18;  // just inside: cut, not clamped
+  element["ps"]["v"] = -2.9;
+  element["ps"]["x"] = 1e19;  // no preset has that number
+  offer = Build(element);
+  EXPECT_EQ(offer->m_minDiskSpace, static_cast<int64_t>(-9.2e18));
+  EXPECT_EQ(offer->m_vertical, -2);
 }
 
 TEST_F(PackageTest, UninstallRuleWithoutDaysThrows) {
