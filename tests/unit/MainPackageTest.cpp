@@ -25,6 +25,7 @@ class MainPackageTest : public ::testing::Test {
   void SetUp() override {
     m_config = ConfigurationManager::GetInstance();
     m_savedUrl = m_config->m_analyticsUrl;
+    m_savedPause = RetryPause();  // put back as it was found, so the default stays checked
     SetRetryPauseForTesting(std::chrono::milliseconds(20));
     m_since = refserver::Control(L"GET", L"health").at("events").get<long long>();
   }
@@ -35,7 +36,7 @@ class MainPackageTest : public ::testing::Test {
     m_config->m_productName.clear();
     m_config->m_closing = false;
     DownloadManager::GetInstance()->m_cancelled = false;
-    SetRetryPauseForTesting(std::chrono::milliseconds(5000));
+    SetRetryPauseForTesting(m_savedPause);
   }
   std::shared_ptr<Package> ShownOffer(const std::string& adId) {
     json element = {{"ad", {{"o", adId}, {"f", "f"}}}, {"ps", {{"i", "i.png"}, {"dn", "N"}, {"u", "u.exe"}}}};
@@ -54,6 +55,7 @@ class MainPackageTest : public ::testing::Test {
   }
 
   std::shared_ptr<ConfigurationManager> m_config;
+  std::chrono::milliseconds m_savedPause{};
   std::wstring m_savedUrl;
   long long m_since = 0;
 };

@@ -25,12 +25,13 @@ class EventsTest : public ::testing::Test {
   void SetUp() override {
     m_config = ConfigurationManager::GetInstance();
     m_savedUrl = m_config->m_analyticsUrl;
+    m_savedPause = RetryPause();  // put back as it was found, so the default stays checked
     SetRetryPauseForTesting(std::chrono::milliseconds(20));
     m_since = refserver::Control(L"GET", L"health").at("events").get<long long>();
   }
   void TearDown() override {
     m_config->m_analyticsUrl = m_savedUrl;
-    SetRetryPauseForTesting(std::chrono::milliseconds(5000));
+    SetRetryPauseForTesting(m_savedPause);
   }
   // An offer package whose ad id is unique to this test, so its events can be told apart.
   std::shared_ptr<Package> NewOffer() {
@@ -52,6 +53,7 @@ class EventsTest : public ::testing::Test {
   }
 
   std::shared_ptr<ConfigurationManager> m_config;
+  std::chrono::milliseconds m_savedPause{};
   std::wstring m_savedUrl;
   long long m_since = 0;
   std::string m_adId;
@@ -71,6 +73,18 @@ TEST_F(EventsTest, ADeliveredFinalEventStopsLaterOnes) {
   EXPECT_TRUE(event.at("signature_ok").get<bool>());
   EXPECT_EQ(event.at("record").at("5"), m_adId);
   EXPECT_EQ(event.at("record").at("10"), 2);
+}
+
+TEST_F(EventsTest, AnAnswerUpTo399DeliversAndMinusOneIsFinal) {
+  const auto offer = NewOffer();
+  FailAnalytics(L"status=399");
+  offer->SendEvent(-1, {{"13", "EXEC FAILED2"}});
+  offer->WaitForEvents();
+  EXPECT_TRUE(offer->m_finalEventDelivered) << "one attempt, answered 399";
+  m_config->m_analyticsUrl = m_savedUrl;
+  offer->SendEvent(5);
+  offer->WaitForEvents();
+  EXPECT_EQ(Codes(), std::vector<std::string>{"-1"});
 }
 
 TEST_F(EventsTest, EventOneIsNotFinal) {

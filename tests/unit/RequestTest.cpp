@@ -28,11 +28,12 @@ class ReferenceBackEnd : public ::testing::Test {
     m_config = ConfigurationManager::GetInstance();
     m_savedUrl = m_config->m_configUrl;
     m_config->m_localeCode = L"en_US";
+    m_savedPause = RetryPause();  // put back as it was found, so the default stays checked
     SetRetryPauseForTesting(std::chrono::milliseconds(20));
   }
   void TearDown() override {
     m_config->m_configUrl = m_savedUrl;
-    SetRetryPauseForTesting(std::chrono::milliseconds(5000));
+    SetRetryPauseForTesting(m_savedPause);
   }
   // Points the configuration request at a fault path of the reference back end.
   std::wstring UseConfigFaults(const wchar_t* name, const std::wstring& directives) {
@@ -43,6 +44,7 @@ class ReferenceBackEnd : public ::testing::Test {
   json ConfigRequests() { return refserver::RequestsSince(m_firstRequest, "/t/" + Utf8(m_scenario) + "/"); }
 
   std::shared_ptr<ConfigurationManager> m_config;
+  std::chrono::milliseconds m_savedPause{};
   std::wstring m_savedUrl;
   std::wstring m_scenario;
   long long m_firstRequest = refserver::LastRequestId();
@@ -196,6 +198,22 @@ TEST_F(RequestConfigurationTest, AFailedAttemptIsRetriedAndOnlyTheLastBodyCounts
   const auto config = ApiManager::GetInstance()->RequestConfiguration();
   EXPECT_TRUE(config->contains("i"));
   EXPECT_EQ(ConfigRequests().size(), 2u);
+}
+
+// Success is any status from 200 to 399; a 3xx that WinHTTP does not follow (no Location) included.
+TEST_F(RequestConfigurationTest, StatusesUpTo399AreAnswersAndFrom400Failures) {
+  for (const auto& [directives, attempts] :
+       std::vector<std::pair<const wchar_t*, size_t>>{{L"status=399", 1}, {L"status=400:200", 2}}) {
+    SCOPED_TRACE(Utf8(directives));
+    UseConfigFaults(L"range", directives);
+    const auto config = ApiManager::GetInstance()->RequestConfiguration();
+    EXPECT_TRUE(config->contains("i"));
+    EXPECT_EQ(ConfigRequests().size(), attempts);
+  }
+}
+
+TEST(RetryPause, TheProductWaitsFiveSecondsBeforeAnotherAttempt) {
+  EXPECT_EQ(RetryPause(), std::chrono::milliseconds(5000));
 }
 
 TEST_F(RequestConfigurationTest, AfterThreeFailuresTheLastBodyIsParsedAnyway) {
