@@ -296,6 +296,17 @@ TEST(LanguageDisplayName, NativeNamesFromTheSystem) {
   EXPECT_EQ(GetLanguageDisplayName(L"fr_FR"), L"fran\u00e7ais");
 }
 
+// A region the system does not know: the language alone gives the name.
+TEST(LanguageDisplayName, UnknownRegionFallsBackToTheLanguage) {
+  for (const wchar_t* code : {L"es-ZZ", L"en_ZZ"}) {
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+    ASSERT_EQ(GetLocaleInfoEx(code, LOCALE_SNATIVELANGUAGENAME, name, LOCALE_NAME_MAX_LENGTH), 0)
+        << win::ToUtf8(code) << " is known here, so it would not reach the fallback";
+  }
+  EXPECT_EQ(GetLanguageDisplayName(L"es-ZZ"), L"espa\u00f1ol");
+  EXPECT_EQ(GetLanguageDisplayName(L"en_ZZ"), L"English");
+}
+
 TEST(LanguageDisplayName, UnknownCodeIsItsOwnName) {
   EXPECT_EQ(GetLanguageDisplayName(L"zz_ZZ"), L"zz_ZZ");
   EXPECT_EQ(GetLanguageDisplayName(L"qq"), L"qq");
