@@ -63,6 +63,7 @@ BOOL CWelvaneDlg::OnInitDialog() {
   }
 
   const auto config = ConfigurationManager::GetInstance();
+  if (config->m_wizardType == kWizardUnknown) win::AppMessageBox(L"Unknown wizard type", MB_OK);
   std::wstring caption;
   switch (config->m_wizardType) {
     case kWizardDlm:

@@ -8,7 +8,6 @@
 
 #include "backend/Identity.h"
 #include "machine/KnownFolder.h"
-#include "win/MessageBox.h"
 #include "win/Text.h"
 
 #ifndef WELVANE_API_HOST
@@ -67,8 +66,7 @@ ConfigurationManager::ConfigurationManager(const std::string& wizardType) {
   if (const auto found = table.find(wizardType); found != table.end()) {
     m_wizardType = found->second;
   } else {
-    win::AppMessageBox(L"Unknown wizard type", MB_OK);
-    m_wizardType = kWizardUnknown;
+    m_wizardType = kWizardUnknown;  // the application tells the user
   }
   m_programVersion = FromThreadAnsi(GetProgramVersion());
   m_configUrl = win::Widen(kConfigUrl, CP_THREAD_ACP);

@@ -25,6 +25,8 @@ extern const char* const kBuildWizardType;
 class ConfigurationManager : public Singleton<ConfigurationManager> {
  public:
   // The flavour comes from the build; tests may name another one.
+  // A wizard type the table does not know leaves m_wizardType at kWizardUnknown (the application tells
+  // the user).
   explicit ConfigurationManager(const std::string& wizardType);
 
   std::string GetSessionTimestamp();

@@ -10,30 +10,10 @@
 #include "backend/ApiManager.h"
 #include "backend/ConfigurationManager.h"
 #include "backend/Identity.h"
-#include "machine/KnownFolder.h"
 #include "backend/PathTokens.h"
 #include "backend/Signature.h"
-
-namespace {
-
-// Sets configuration members for one test and puts the old values back afterwards.
-class ConfigFixture : public ::testing::Test {
- protected:
-  void SetUp() override {
-    m_config = ConfigurationManager::GetInstance();
-    m_saved = {m_config->m_localeCode, m_config->m_productName, m_config->m_productFlow, m_config->m_channel};
-  }
-  void TearDown() override {
-    m_config->m_localeCode = m_saved[0];
-    m_config->m_productName = m_saved[1];
-    m_config->m_productFlow = m_saved[2];
-    m_config->m_channel = m_saved[3];
-  }
-  std::shared_ptr<ConfigurationManager> m_config;
-  std::vector<std::wstring> m_saved;
-};
-
-}  // namespace
+#include "machine/KnownFolder.h"
+#include "support/ConfigFixture.h"
 
 using RequestBody = ConfigFixture;
 

@@ -11,6 +11,7 @@
 #include "backend/ConfigurationManager.h"
 #include "backend/ConfigurationResponse.h"
 #include "packages/Package.h"
+#include "support/ConfigFixture.h"
 #include "support/RefServer.h"
 #include "win/Text.h"
 
@@ -50,26 +51,14 @@ class JapaneseThreadLocale {
   LCID m_saved = GetThreadLocale();
 };
 
-// Sets the singleton's configuration texts for one test and puts the old ones back.
-class ConfigurationTexts : public ::testing::Test {
+class ConfigurationTexts : public ConfigFixture {
  protected:
-  void SetUp() override {
-    m_saved = {m_config->m_productName, m_config->m_productFlow, m_config->m_channel, m_config->m_configUrl};
-  }
-  void TearDown() override {
-    m_config->m_productName = m_saved[0];
-    m_config->m_productFlow = m_saved[1];
-    m_config->m_channel = m_saved[2];
-    m_config->m_configUrl = m_saved[3];
-  }
   void TakeProductTexts(const ConfigurationManager& from) {
     m_config->m_productName = from.m_productName;
     m_config->m_productFlow = from.m_productFlow;
     m_config->m_channel = from.m_channel;
   }
 
-  std::shared_ptr<ConfigurationManager> m_config = ConfigurationManager::GetInstance();
-  std::vector<std::wstring> m_saved;
 };
 
 }  // namespace
