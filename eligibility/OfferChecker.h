@@ -1,0 +1,76 @@
+#pragma once
+// The eligibility engine: one object per loading pass decides, offer by offer in configuration
+// order, which offers may be shown on this machine, given the offers accepted before them. The
+// first failing rule rejects the offer and is reported to the back end (event 2 with its reason).
+// Machine values that do not depend on the offer are queried once per pass and kept here.
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "eligibility/MachineProbes.h"
+#include "eligibility/RegistryReader.h"
+
+class Package;
+
+class OfferChecker {
+ public:
+  explicit OfferChecker(int maxOffers, std::shared_ptr<MachineProbes> probes = RealMachineProbes());
+  OfferChecker(const OfferChecker&) = delete;
+  OfferChecker& operator=(const OfferChecker&) = delete;
+
+  // True when the offer is accepted. Sets `stop` only when the offer limit is reached. A value of
+  // the machine that cannot be understood rejects that offer with "RULE CHECK FAILED"; faults of
+  // the configuration itself (see the rules) leave as exceptions.
+  bool IsEligible(const std::shared_ptr<Package>& offer, bool& stop);
+
+  // The rules: each returns true when it rejected the offer (after reporting it).
+  bool CheckRegistryRules(Package& offer);
+  bool CheckDiskSpace(Package& offer);
+  bool CheckRam(Package& offer);
+  bool CheckCpu(Package& offer);
+  bool CheckOsVersion(Package& offer);
+  bool CheckPlatformVersion(Package& offer);
+  bool CheckRunningApplications(Package& offer);
+  bool CheckInstalledApplications(Package& offer);
+  bool CheckUninstallChecks(Package& offer);
+  bool CheckChrome(Package& offer);
+  bool CheckInternetExplorer(Package& offer);
+  bool AnyFileExists(const std::vector<std::wstring>& paths);
+  bool IsApplicationInstalled(const std::wstring& name);
+  void LoadAppPaths();
+
+  struct AppPathEntry {
+    HKEY root = nullptr;
+    REGSAM view = 0;  // 0 or KEY_WOW64_64KEY
+    std::wstring path;
+    bool resolved = false;
+  };
+
+  int m_maxOffers;
+  int m_acceptedCount = 0;
+  std::unordered_set<int> m_acceptedVerticals;
+  RegistryReader m_registry;
+  uint64_t m_freeDiskMiB = 0;
+  bool m_freeDiskKnown = false;
+  uint64_t m_totalRamMiB = 0;
+  bool m_totalRamKnown = false;
+  uint32_t m_cpuMhz = 0;
+  bool m_cpuMhzKnown = false;
+  std::vector<std::wstring> m_runningProcesses;
+  std::multimap<std::wstring, AppPathEntry> m_appPaths;
+
+ private:
+  // Sends event 2 with {"13": reason} and does not wait for it.
+  void Reject(Package& offer, const std::string& reason);
+
+  std::shared_ptr<MachineProbes> m_probes;
+};
+
+// The program-version rule's comparison: true when `current` is at least `required` (dotted
+// versions, pieces as leading decimal numbers, empty pieces skipped, missing ones 0).
+bool IsVersionAtLeast(const std::wstring& current, const std::wstring& required);
