@@ -42,6 +42,8 @@ class OfferChecker {
   bool CheckInternetExplorer(Package& offer);
   bool AnyFileExists(const std::vector<std::wstring>& paths);
   bool IsApplicationInstalled(const std::wstring& name);
+  // Whether one of Chrome's file or registry candidates names an existing file.
+  bool FindChrome();
   void LoadAppPaths();
 
   struct AppPathEntry {
@@ -63,6 +65,12 @@ class OfferChecker {
   bool m_cpuMhzKnown = false;
   std::vector<std::wstring> m_runningProcesses;
   std::multimap<std::wstring, AppPathEntry> m_appPaths;
+  // Chrome and the Internet Explorer version do not depend on the offer either: looked up once per pass.
+  bool m_chromeKnown = false;
+  bool m_chromeFound = false;
+  bool m_ieVersionKnown = false;
+  bool m_ieVersionFound = false;
+  std::wstring m_ieVersion;
 
  private:
   // Sends event 2 with {"13": reason} and does not wait for it.

@@ -5,6 +5,13 @@
 #include "eligibility/Registry.h"
 
 bool RegistryReader::KeyExists(const std::wstring& fullPath) {
+  if (const auto known = m_keyAnswers.find(fullPath); known != m_keyAnswers.end()) return known->second;
+  const bool exists = FindKey(fullPath);  // a path the tables cannot read throws and is not kept
+  m_keyAnswers.emplace(fullPath, exists);
+  return exists;
+}
+
+bool RegistryReader::FindKey(const std::wstring& fullPath) {
   using namespace win32;
   const bool underSoftware = std::ranges::any_of(
       kSoftwarePrefixes, [&](const std::wstring& prefix) { return fullPath.starts_with(prefix); });

@@ -225,7 +225,23 @@ bool OfferChecker::CheckUninstallChecks(Package& offer) {
 
 bool OfferChecker::CheckChrome(Package& offer) {
   if (!offer.m_rejectIfChromeAbsent && !offer.m_rejectIfChromePresent) return false;
+  if (!m_chromeKnown) {
+    m_chromeFound = FindChrome();
+    m_chromeKnown = true;
+  }
+  const bool found = m_chromeFound;
+  if (offer.m_rejectIfChromeAbsent && !found) {
+    Reject(offer, "NO CHROME");
+    return true;
+  }
+  if (offer.m_rejectIfChromePresent && found) {
+    Reject(offer, "HAVE CHROME");
+    return true;
+  }
+  return false;
+}
 
+bool OfferChecker::FindChrome() {
   const PathTokenTable tokens = ConfigurationManager::GetInstance()->GetPathTokens();
   std::vector<std::wstring> candidates;
   for (const wchar_t* path :
@@ -244,26 +260,18 @@ bool OfferChecker::CheckChrome(Package& offer) {
   if (m_registry.ReadValueAsString(L"hkey_current_user", L"SOFTWARE\\Google\\Chrome\\BLBeacon", L"Path", beacon)) {
     candidates.push_back(beacon);
   }
-
-  const bool found = AnyFileExists(candidates);
-  if (offer.m_rejectIfChromeAbsent && !found) {
-    Reject(offer, "NO CHROME");
-    return true;
-  }
-  if (offer.m_rejectIfChromePresent && found) {
-    Reject(offer, "HAVE CHROME");
-    return true;
-  }
-  return false;
+  return AnyFileExists(candidates);
 }
 
 bool OfferChecker::CheckInternetExplorer(Package& offer) {
   if (!offer.m_rejectIfOldIe) return false;
-  std::wstring text;
-  if (!m_registry.ReadValueAsString(L"hkey_local_machine", L"SOFTWARE\\Microsoft\\Internet Explorer", L"Version",
-                                    text)) {
-    return false;
+  if (!m_ieVersionKnown) {
+    m_ieVersionFound = m_registry.ReadValueAsString(L"hkey_local_machine", L"SOFTWARE\\Microsoft\\Internet Explorer",
+                                                    L"Version", m_ieVersion);
+    m_ieVersionKnown = true;
   }
+  if (!m_ieVersionFound) return false;
+  const std::wstring& text = m_ieVersion;
   float version = 0;
   try {
     version = std::stof(text);         // the leading number: 9.11 of "9.11.19041.0"
