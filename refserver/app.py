@@ -6,7 +6,7 @@ import sys
 import threading
 
 from configs import ConfigStore
-from faults import Directives, Scenarios
+from faults import Directives, Holds, Scenarios
 from files import Files
 from store import Store, now
 
@@ -14,7 +14,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 class App:
-    def __init__(self, state_dir, config_set="dlm"):
+    def __init__(self, state_dir, config_set="dlm", hold_limit=120.0):
         self.state_dir = state_dir
         self.default_set = config_set
         self.config_set = config_set
@@ -22,6 +22,7 @@ class App:
         self.configs = ConfigStore(os.path.join(HERE, "configs"), os.path.join(state_dir, "configs"))
         self.files = Files(os.path.join(state_dir, "files"), os.path.join(HERE, "files"))
         self.scenarios = Scenarios()
+        self.holds = Holds(hold_limit)
         self.port = 0
         self._lock = threading.Lock()
         self._plain_faults = {}
@@ -63,13 +64,15 @@ class App:
         return request_id
 
     def reset(self):
-        """Back to the state after start: no events, requests, counters, fault routes or uploads."""
+        """Back to the state after start: no events, requests, counters, holds, fault routes or uploads."""
         shutil.rmtree(os.path.join(self.state_dir, "configs"), ignore_errors=True)
         self.store.clear()
         self.scenarios.reset()
+        self.holds.reset()
         with self._lock:
             self._plain_faults.clear()
             self.config_set = self.default_set
 
     def note(self, text):
-        print(f"[{now()}] {text}", file=sys.stderr, flush=True)
+        # One write per line, so that lines of connections running side by side do not mix.
+        print(f"[{now()}] {text}\n", end="", file=sys.stderr, flush=True)

@@ -6,7 +6,7 @@ import json
 import os
 import urllib.parse
 
-from faults import FaultError
+from faults import SCENARIO_RE, FaultError
 from transmit import Response
 
 
@@ -70,9 +70,21 @@ def reset(app, params, request):
     scenario = request.get("scenario") or params.get("scenario", [None])[0]
     if scenario:
         app.scenarios.reset(scenario)
+        app.holds.reset(scenario)
     else:
         app.reset()
     return _json(200, {"ok": True, **app.store.last_ids()})
+
+
+def release(app, params, request):
+    scenario = request.get("scenario")
+    if not isinstance(scenario, str) or not SCENARIO_RE.match(scenario):
+        raise ValueError('release wants {"scenario": "<scenario id>"}')
+    return _json(200, {"ok": True, "held": app.holds.release(scenario)})
+
+
+def holds(app, params, request):
+    return _json(200, {"holds": app.holds.snapshot()})
 
 
 def get_config_set(app, params, request):
@@ -114,6 +126,8 @@ ROUTES = {
     ("GET", "requests"): requests,
     ("GET", "scenarios"): scenarios,
     ("POST", "reset"): reset,
+    ("POST", "release"): release,
+    ("GET", "holds"): holds,
     ("GET", "config-set"): get_config_set,
     ("POST", "config-set"): set_config_set,
     ("GET", "faults"): get_faults,

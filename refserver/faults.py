@@ -5,10 +5,12 @@ A faulty request looks like  /t/<scenario>/<directives>/<endpoint>  (see README.
   a value may be a colon-separated sequence, one element per attempt (the last one repeats),
   and an element "-" switches the directive off for that attempt;
   elements are percent-decoded after splitting.
+Connections held by a hold directive wait here too, until a test releases their scenario.
 """
 import re
 import threading
 import urllib.parse
+from collections import deque
 from dataclasses import dataclass
 
 SCENARIO_RE = re.compile(r"^[A-Za-z0-9_.-]{1,64}$")
@@ -62,6 +64,7 @@ DIRECTIVES = {
     "truncate": (_int(0, MAX), None),
     "length": (_length, None),
     "reset": (_int(0, MAX), 0),
+    "hold": (_int(0, MAX), 0),
     "chunked": (_int(1, 1 << 24), 1024),
     "rate": (_int(1, 1 << 32), None),
     "redirect": (_int(0, 100), 1),
@@ -84,6 +87,7 @@ class Faults:
     truncate: int | None = None
     length: str | None = None
     reset: int | None = None
+    hold: int | None = None
     chunked: int | None = None
     rate: int | None = None
     redirect: int | None = None
@@ -160,3 +164,70 @@ class Scenarios:
                 self._counts.clear()
             else:
                 self._counts.pop(scenario, None)
+
+
+class Holds:
+    """Connections that a hold directive stopped mid-body, each waiting for a release of its scenario.
+
+    A release lets the oldest held connection of the scenario go on; when none is held, it is kept
+    for the next hold of that scenario, so a test may release as soon as it has seen what it waited
+    for, even if the server has not quite reached the hold yet. A hold that no release reaches ends
+    by itself after `limit` seconds.
+    """
+
+    def __init__(self, limit):
+        self.limit = limit
+        self._cond = threading.Condition()
+        self._held = {}      # scenario -> deque of waiters ([released] lists), oldest first
+        self._pending = {}   # scenario -> releases that no hold has used yet
+
+    def wait(self, scenario):
+        """Blocks until released; True, or False when the limit ended the hold."""
+        with self._cond:
+            if self._pending.get(scenario):
+                self._take_pending(scenario)
+                return True
+            waiter = [False]
+            queue = self._held.setdefault(scenario, deque())
+            queue.append(waiter)
+            try:
+                return self._cond.wait_for(lambda: waiter[0], timeout=self.limit)
+            finally:
+                queue.remove(waiter)
+                if not queue and self._held.get(scenario) is queue:
+                    del self._held[scenario]
+
+    def release(self, scenario):
+        """Lets one hold of the scenario go on; returns how many were held before."""
+        with self._cond:
+            waiting = [w for w in self._held.get(scenario, ()) if not w[0]]
+            if waiting:
+                waiting[0][0] = True
+                self._cond.notify_all()
+            else:
+                self._pending[scenario] = self._pending.get(scenario, 0) + 1
+            return len(waiting)
+
+    def snapshot(self):
+        with self._cond:
+            names = set(self._held) | set(self._pending)
+            return {s: {"held": sum(1 for w in self._held.get(s, ()) if not w[0]),
+                        "released": self._pending.get(s, 0)} for s in sorted(names)}
+
+    def reset(self, scenario=None):
+        """Lets every held connection (of the scenario) go on and forgets unused releases."""
+        with self._cond:
+            for name, queue in self._held.items():
+                if scenario in (None, name):
+                    for waiter in queue:
+                        waiter[0] = True
+            if scenario is None:
+                self._pending.clear()
+            else:
+                self._pending.pop(scenario, None)
+            self._cond.notify_all()
+
+    def _take_pending(self, scenario):
+        self._pending[scenario] -= 1
+        if not self._pending[scenario]:
+            del self._pending[scenario]

@@ -101,15 +101,23 @@ class Handler(BaseHTTPRequestHandler):
         else:
             response = json_response(404, {"error": f"no endpoint {endpoint!r}"})
         response.headers += extra
-        self._send(response, faults)
+        self._send(response, faults, lambda: self._hold(app, scenario, faults.hold))
 
-    def _send(self, response, faults=None):
+    def _send(self, response, faults=None, hold=None):
         try:
-            transmit.send(self, response, faults or Faults())
+            transmit.send(self, response, faults or Faults(), hold)
         except transmit.Aborted:
             pass
         except (OSError, ssl.SSLError):
             self.close_connection = True
+
+    def _hold(self, app, scenario, offset):
+        who = f"{self.client_address[0]} {scenario}"
+        app.note(f"{who}: holding after {offset} body bytes")
+        if app.holds.wait(scenario):
+            app.note(f"{who}: released")
+        else:
+            app.note(f"{who}: hold ended after {app.holds.limit:g} s without release")
 
     # --- endpoints -----------------------------------------------------------------------------
 

@@ -2,7 +2,7 @@
 """Welvane's reference back end: HTTPS on 127.0.0.1 with /o, /zbd, /f/ and the /_control/ API.
 
     python3 refserver/server.py [--port 443] [--state build/refserver-state] [--config-set dlm]
-                                [--installer build/bin/fakeinstaller.exe]
+                                [--installer build/bin/fakeinstaller.exe] [--hold-limit 120]
 
 --port 0 picks a free port. When it listens, the server writes <state>/server.json with its pid and
 port. See README.md for the endpoints, the fault directives and the control API.
@@ -78,12 +78,14 @@ def main():
     parser.add_argument("--config-set", default="dlm", help="configuration set that answers plain /o")
     build = os.environ.get("WELVANE_BUILD") or os.path.join(ROOT, "build")
     parser.add_argument("--installer", default=os.path.join(build, "bin", "fakeinstaller.exe"))
+    parser.add_argument("--hold-limit", type=float, default=120.0,
+                        help="seconds after which a connection held by hold= goes on without a release")
     args = parser.parse_args()
 
     state = os.path.abspath(args.state)
     os.makedirs(state, exist_ok=True)
     cert_dir = certs.ensure(os.path.join(state, "certs"))
-    app = App(state, args.config_set)
+    app = App(state, args.config_set, args.hold_limit)
     for warning in samples.prepare(os.path.join(state, "files"), args.installer):
         app.note("warning: " + warning)
 

@@ -1,4 +1,4 @@
-"""Writes one HTTP response, bending it as the attempt's Faults ask (body, framing, breaks, pace)."""
+"""Writes one HTTP response, bending it as the attempt's Faults ask (body, framing, breaks, holds, pace)."""
 import os
 import socket
 import struct
@@ -102,8 +102,12 @@ def _reset(handler):
     sock.close()
 
 
-def send(handler, response, faults):
-    """Sends the response; returns the number of body bytes written."""
+def send(handler, response, faults, hold=None):
+    """Sends the response; returns the number of body bytes written.
+
+    hold: called when faults.hold body bytes are out (after the whole body when it is shorter);
+    it returns when the connection may go on.
+    """
     if faults.delay:
         time.sleep(faults.delay / 1000)
     response = apply_status_and_body(response, faults)
@@ -131,6 +135,26 @@ def send(handler, response, faults):
     pace = faults.rate
     started = time.monotonic()
     written = 0
+    hold_at = faults.hold if hold is not None else None
+
+    def emit(piece):
+        # A reset or truncate point inside the piece ends the connection there. At the point
+        # itself it ends only with the next byte, so that a hold at the same point comes first.
+        nonlocal written
+        if stop_after is not None and written + len(piece) > stop_after:
+            piece = piece[:stop_after - written]
+            _write(handler, piece, chunked)
+            written += len(piece)
+            _abort(handler, faults)
+        _write(handler, piece, chunked)
+        written += len(piece)
+
+    def held():
+        nonlocal started
+        began = time.monotonic()
+        hold()
+        started += time.monotonic() - began  # the pace resumes where it stopped
+
     for block in _shaped(response, faults):
         if pace:
             step = max(1, min(BLOCK, pace // 10))
@@ -138,17 +162,18 @@ def send(handler, response, faults):
         else:
             pieces = [block]
         for piece in pieces:
-            if stop_after is not None and written + len(piece) >= stop_after:
-                piece = piece[:stop_after - written]
-                _write(handler, piece, chunked)
-                written += len(piece)
-                _abort(handler, faults)
-            _write(handler, piece, chunked)
-            written += len(piece)
+            if hold_at is not None and written + len(piece) >= hold_at:
+                split = hold_at - written
+                emit(piece[:split])
+                held()
+                hold_at, piece = None, piece[split:]
+            emit(piece)
             if pace:
                 ahead = written / pace - (time.monotonic() - started)
                 if ahead > 0:
                     time.sleep(ahead)
+    if hold_at is not None:
+        held()
     if stop_after is not None:
         _abort(handler, faults)
     if chunked:
