@@ -121,13 +121,29 @@ class MessageRecorder {
   // message it posted has arrived.
   template <typename Work>
   auto RunPumping(Work work) {
-    auto result = std::async(std::launch::async, std::move(work));
-    while (result.wait_for(0ms) != std::future_status::ready) {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-      Pump();
+    auto running = Start(std::move(work));
+    return Finish(running);
+  }
+  // The same in steps, for a test that acts while the work runs: Start, PumpUntil, Finish.
+  template <typename Work>
+  auto Start(Work work) {
+    return std::async(std::launch::async, std::move(work));
+  }
+  // Pumps until `done()` holds or `bound` has passed; whether it holds.
+  template <typename Done>
+  bool PumpUntil(Done done, std::chrono::steady_clock::duration bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      WaitAndPump();
     }
+    return true;
+  }
+  template <typename Result>
+  Result Finish(std::future<Result>& running) {
+    while (running.wait_for(0ms) != std::future_status::ready) WaitAndPump();
     Pump();
-    return result.get();
+    return running.get();
   }
 
   std::vector<int> m_progress;      // wParam of every WM_DOWNLOADPROGRESS, in order
@@ -154,6 +170,10 @@ class MessageRecorder {
   void Pump() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  void WaitAndPump() {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    Pump();
   }
 
   HWND m_window = nullptr;
@@ -197,6 +217,12 @@ class DownloadFileTest : public ::testing::Test {
   DownloadManager::Result Download(const std::wstring& url, const std::wstring& fileName = L"") {
     return DownloadInto(*DownloadManager::GetInstance(), m_downloadFolder, url, fileName);
   }
+  // The same on a worker thread, for a test that acts while it runs; m_recorder.Finish ends it.
+  std::future<DownloadManager::Result> StartDownload(const std::wstring& url) {
+    return m_recorder.Start([this, url] {
+      return DownloadManager::GetInstance()->DownloadFile(url, m_recorder.Window(), L"", m_downloadFolder);
+    });
+  }
   std::vector<std::wstring> Boxes() {
     std::lock_guard<std::mutex> lock(m_boxesMutex);
     return m_boxes;
@@ -210,6 +236,11 @@ class DownloadFileTest : public ::testing::Test {
   std::mutex m_boxesMutex;
   std::vector<std::wstring> m_boxes;
 };
+
+// How long a test waits for what it needs to see while the server holds a download (hold=N); only
+// a broken downloader takes that long. Below WinHTTP's own receive time-out (30 s), which would
+// end the held attempt first.
+constexpr auto kHoldWait = 20s;
 
 // Progress percentages only grow, stay within 0..100 and come at most about once per point.
 void ExpectSaneProgress(const std::vector<int>& progress) {
@@ -490,13 +521,52 @@ TEST_F(DownloadFileTest, AMissingFolderFailsWithInvalidPathBeforeAnyRequest) {
 }
 
 TEST_F(DownloadFileTest, NoPartialFileIsLeftWhenBothTransportsFail) {
-  // The connection is reset after 64 KiB on every request.
-  const auto result = Download(Url(L"reset", L"reset=65536", L"f/blob-1m.bin"));
+  // Both connections are reset after 64 KiB. WinHTTP's is held there until its progress has
+  // arrived, so the reset cannot throw away bytes it has not read yet; the fallback's is not held.
+  auto download = StartDownload(Url(L"reset", L"hold=65536:-,reset=65536", L"f/blob-1m.bin"));
+  const bool progressed = m_recorder.PumpUntil([this] { return !m_recorder.m_progress.empty(); }, kHoldWait);
+  refserver::Release(m_scenario);
+  const auto result = m_recorder.Finish(download);
+  EXPECT_TRUE(progressed) << "bytes were written before the reset";
   EXPECT_FALSE(result.first);
   EXPECT_EQ(result.second.rfind(L"[WINHTTP] ", 0), 0u) << Utf8(result.second);
   EXPECT_NE(result.second.find(L" [WININET] "), std::wstring::npos) << Utf8(result.second);
   EXPECT_FALSE(FileExists(InDownloads(L"blob-1m.bin")));
-  EXPECT_FALSE(m_recorder.m_progress.empty()) << "bytes were written before the reset";
+}
+
+TEST_F(DownloadFileTest, EachPercentageCountsEveryByteReadSoFar) {
+  // Every read is more than one point of the file here, so every read posts its share: WinHTTP's
+  // file has fewer than 100 bytes, WinINet reads 4096 bytes at a time of 99 times that. The body
+  // stops after 50 of its 99 parts until their share has arrived: 50/99 is 50.5%, so 50; a share
+  // that left out the last read would be 49/99 (49.5%) or less.
+  struct Case {
+    const wchar_t* transport;
+    const wchar_t* directives;
+    const wchar_t* endpoint;
+  };
+  for (const Case& c : {Case{L"WinHTTP", L"hold=50:-", L"f/blob-99.bin"},
+                        Case{L"WinINet", L"hold=204800", L"f/blob-405504.bin"}}) {
+    SCOPED_TRACE(Utf8(c.transport));
+    m_recorder.m_progress.clear();
+    const std::wstring url = Url(L"share", c.directives, c.endpoint);
+    const bool winInet = c.transport == std::wstring(L"WinINet");
+    auto download = m_recorder.Start([&] {
+      auto& manager = *DownloadManager::GetInstance();
+      return winInet ? manager.DownloadFileWinInet(url, m_recorder.Window(), L"", m_downloadFolder)
+                     : manager.DownloadFile(url, m_recorder.Window(), L"", m_downloadFolder);
+    });
+    m_recorder.PumpUntil([this] { return !m_recorder.m_progress.empty() && m_recorder.m_progress.back() >= 50; },
+                         kHoldWait);
+    const std::vector<int> held = m_recorder.m_progress;
+    refserver::Release(m_scenario);
+    const auto result = m_recorder.Finish(download);
+    EXPECT_TRUE(result.first) << Utf8(result.second);
+    EXPECT_EQ(result.second, L"");
+    ASSERT_FALSE(held.empty());
+    EXPECT_EQ(held.back(), 50) << ::testing::PrintToString(held);
+    EXPECT_EQ(m_recorder.m_progress.back(), 100);
+    ExpectSaneProgress(m_recorder.m_progress);
+  }
 }
 
 TEST_F(DownloadFileTest, AUsersFileOfTheSameNameIsReplacedOnlyByACompleteDownload) {

@@ -48,6 +48,10 @@ std::wstring FaultUrl(const std::wstring& scenario, const std::wstring& directiv
   return L"https://localhost/t/" + scenario + L"/" + directives + L"/" + endpoint;
 }
 
+void Release(const std::wstring& scenario) {
+  Control(L"POST", L"release", nlohmann::json{{"scenario", win::ToUtf8(scenario)}}.dump());
+}
+
 long long LastRequestId() { return Control(L"GET", L"health").at("requests").get<long long>(); }
 
 nlohmann::json RequestsSince(long long id, const std::string& pathPrefix) {

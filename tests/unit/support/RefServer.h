@@ -15,6 +15,10 @@ std::wstring NewScenario(const wchar_t* name);
 // "https://localhost/t/<scenario>/<directives>/<endpoint>".
 std::wstring FaultUrl(const std::wstring& scenario, const std::wstring& directives, const std::wstring& endpoint);
 
+// Lets one answer of the scenario that a hold= directive stopped go on; when none is held yet, the
+// next one to hold goes on at once.
+void Release(const std::wstring& scenario);
+
 // Requests the server received since the given id whose path starts with the prefix.
 nlohmann::json RequestsSince(long long id, const std::string& pathPrefix);
 long long LastRequestId();
