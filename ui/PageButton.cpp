@@ -1,0 +1,77 @@
+#include "ui/PageButton.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+
+namespace {
+
+// The mouse click being released on a PageButton while its BN_CLICKED is handled; a page shown
+// meanwhile was shown by that click.
+bool g_releasing = false;
+MousePress g_releasingClick;
+
+MousePress CurrentPress() {
+  const DWORD position = GetMessagePos();
+  return MousePress{static_cast<DWORD>(GetMessageTime()),
+                    POINT{static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))}};
+}
+
+}  // namespace
+
+bool ContinuesClick(const MousePress& earlier, const MousePress& press, UINT doubleClickTime, SIZE area) {
+  // Unsigned difference: message times wrap after 49.7 days; a press queued before the earlier
+  // click's release (a "negative" difference) is far beyond any double-click time... unless it
+  // is no later than the earlier one, which counts as continuing it.
+  const DWORD elapsed = press.time - earlier.time;
+  const bool inTime = elapsed <= doubleClickTime || static_cast<LONG>(elapsed) < 0;
+  const bool inArea = std::labs(press.point.x - earlier.point.x) <= area.cx / 2 &&
+                      std::labs(press.point.y - earlier.point.y) <= area.cy / 2;
+  return inTime && inArea;
+}
+
+void PageShowGuard::OnShown() {
+  m_shownByClick = g_releasing;
+  if (m_shownByClick) m_showingClick = g_releasingClick;
+}
+
+bool PageShowGuard::RefusesPress(const MousePress& press) const {
+  if (!m_shownByClick) return false;
+  const SIZE area{GetSystemMetrics(SM_CXDOUBLECLK), GetSystemMetrics(SM_CYDOUBLECLK)};
+  return ContinuesClick(m_showingClick, press, GetDoubleClickTime(), area);
+}
+
+bool PageButton::Attach(HWND dialog, int id, const PageShowGuard* guard) {
+  m_guard = guard;
+  return win::SubclassedControl::Attach(dialog, id);
+}
+
+bool PageButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case BM_CLICK: {
+      // A click made by a program (or by accessibility tools) is always taken.
+      m_inProgrammaticClick = true;
+      result = DefSubclassProc(m_hwnd, message, wParam, lParam);
+      m_inProgrammaticClick = false;
+      return true;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      if (m_inProgrammaticClick || !m_guard || !m_guard->RefusesPress(CurrentPress())) return false;
+      result = 0;  // the button is not pressed, so its release clicks nothing
+      return true;
+    case WM_LBUTTONUP: {
+      if (m_inProgrammaticClick) return false;
+      const bool outer = g_releasing;
+      const MousePress outerClick = g_releasingClick;
+      g_releasing = true;
+      g_releasingClick = CurrentPress();
+      result = DefSubclassProc(m_hwnd, message, wParam, lParam);
+      g_releasing = outer;
+      g_releasingClick = outerClick;
+      return true;
+    }
+    default:
+      return false;
+  }
+}

@@ -1,0 +1,48 @@
+#pragma once
+// One page per eligible offer: the offer's image, the consent text with links to the offer's
+// privacy policy and license agreement, and Accept / Decline. Accepting puts the offer into the
+// configuration's accepted offers; declining sends its decline event (4). Either moves on.
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ui/CStaticFromImage.h"
+#include "ui/IPage.h"
+#include "ui/PageButton.h"
+
+class Package;
+
+class ProductPage : public IPage {
+ public:
+  ProductPage(std::shared_ptr<LanguageManager> languageManager, std::shared_ptr<Package> offer, HWND parent);
+
+  // Records the offer as shown (the configuration's shown offers).
+  void OnNavigateToPage() override;
+  void SetButtonCallback(ButtonCallback callback) override { m_buttonCallback = std::move(callback); }
+  void SetErrorCallback(ErrorCallback callback) override { m_errorCallback = std::move(callback); }
+  std::wstring GetPageName() const override { return L"ProductPage"; }
+
+  // Sets the consent text of the link control from the offer.
+  void BuildTermsText();
+
+  const std::shared_ptr<Package>& Offer() const { return m_offer; }
+  // True once Accept or Decline has been taken: the page answers once.
+  bool Answered() const { return m_answered; }
+
+ protected:
+  BOOL OnInitDialog() override;
+
+ private:
+  void OnAccept();
+  void OnDecline();
+  std::optional<LRESULT> OnNotify(LPARAM lParam);
+
+  ButtonCallback m_buttonCallback;
+  ErrorCallback m_errorCallback;  // this page reports no errors
+  std::shared_ptr<Package> m_offer;
+  CStaticFromImage m_image;
+  PageButton m_acceptButton;
+  PageButton m_declineButton;
+  PageShowGuard m_showGuard;
+  bool m_answered = false;
+};
