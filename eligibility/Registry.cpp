@@ -163,20 +163,26 @@ DWORD GetValueType(HKEY key, const std::wstring& valueName) {
   return type;
 }
 
-uint32_t ReadDword(HKEY key, const std::wstring& valueName) {
-  DWORD value = 0;
+namespace {
+
+// A fixed-size number value of the key itself (`type` is the RRF_RT_ flag of its registry type).
+template <typename Number>
+Number ReadNumber(HKEY key, const std::wstring& valueName, DWORD type, const char* failure) {
+  Number value = 0;
   DWORD bytes = sizeof(value);
-  const LONG status = RegGetValueW(key, nullptr, valueName.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &bytes);
-  if (status != ERROR_SUCCESS) throw RegistryError("Cannot read DWORD from registry.", status);
+  const LONG status = RegGetValueW(key, nullptr, valueName.c_str(), type, nullptr, &value, &bytes);
+  if (status != ERROR_SUCCESS) throw RegistryError(failure, status);
   return value;
 }
 
+}  // namespace
+
+uint32_t ReadDword(HKEY key, const std::wstring& valueName) {
+  return ReadNumber<uint32_t>(key, valueName, RRF_RT_REG_DWORD, "Cannot read DWORD from registry.");
+}
+
 uint64_t ReadQword(HKEY key, const std::wstring& valueName) {
-  uint64_t value = 0;
-  DWORD bytes = sizeof(value);
-  const LONG status = RegGetValueW(key, nullptr, valueName.c_str(), RRF_RT_REG_QWORD, nullptr, &value, &bytes);
-  if (status != ERROR_SUCCESS) throw RegistryError("Cannot read QWORD from registry.", status);
-  return value;
+  return ReadNumber<uint64_t>(key, valueName, RRF_RT_REG_QWORD, "Cannot read QWORD from registry.");
 }
 
 bool ValueDataMatches(HKEY key, DWORD type, const std::wstring& valueName, const std::wstring& expected) {
