@@ -20,11 +20,10 @@ MousePress CurrentPress() {
 }  // namespace
 
 bool ContinuesClick(const MousePress& earlier, const MousePress& press, UINT doubleClickTime, SIZE area) {
-  // Unsigned difference: message times wrap after 49.7 days; a press queued before the earlier
-  // click's release (a "negative" difference) is far beyond any double-click time... unless it
-  // is no later than the earlier one, which counts as continuing it.
-  const DWORD elapsed = press.time - earlier.time;
-  const bool inTime = elapsed <= doubleClickTime || static_cast<LONG>(elapsed) < 0;
+  // Message times wrap around after 49.7 days, so the difference is taken modulo 2^32; a press
+  // that came before the earlier click ended (queued meanwhile) belongs to it as well.
+  const LONG elapsed = static_cast<LONG>(press.time - earlier.time);
+  const bool inTime = elapsed <= static_cast<LONG>(doubleClickTime);
   const bool inArea = std::labs(press.point.x - earlier.point.x) <= area.cx / 2 &&
                       std::labs(press.point.y - earlier.point.y) <= area.cy / 2;
   return inTime && inArea;
