@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,13 @@
 #include "ui/WelcomePageIsv.h"
 #include "win/Gdiplus.h"
 #include "win/Text.h"
+
+// Button reports by name in failure messages.
+static void PrintTo(ButtonType type, std::ostream* out) {
+  static const char* const kNames[] = {"Next", "Accept", "Close", "Decline", "Finish"};
+  const int value = static_cast<int>(type);
+  *out << (value >= 0 && value < 5 ? kNames[value] : "?");
+}
 
 namespace {
 
