@@ -20,13 +20,13 @@ MousePress CurrentPress() {
 }  // namespace
 
 bool ContinuesClick(const MousePress& earlier, const MousePress& press, UINT doubleClickTime, SIZE area) {
-  // Message times wrap around after 49.7 days, so the difference is taken modulo 2^32; a press
-  // that came before the earlier click ended (queued meanwhile) belongs to it as well.
+  // Message times wrap around after 49.7 days, so the difference is taken modulo 2^32. A press
+  // that came before the earlier click ended (queued meanwhile) began before it, wherever it is.
   const LONG elapsed = static_cast<LONG>(press.time - earlier.time);
-  const bool inTime = elapsed <= static_cast<LONG>(doubleClickTime);
+  if (elapsed < 0) return true;
   const bool inArea = std::labs(press.point.x - earlier.point.x) <= area.cx / 2 &&
                       std::labs(press.point.y - earlier.point.y) <= area.cy / 2;
-  return inTime && inArea;
+  return elapsed <= static_cast<LONG>(doubleClickTime) && inArea;
 }
 
 void PageShowGuard::OnShown() {

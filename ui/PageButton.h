@@ -14,7 +14,7 @@ struct MousePress {
 
 // True when `press` continues the click `earlier` by the system's double-click rule: it came at most
 // `doubleClickTime` ms after it (message times wrap around) and within the double-click rectangle
-// (`area`, centred on the earlier point).
+// (`area`, centred on the earlier point). A press older than `earlier` belongs to it as well.
 bool ContinuesClick(const MousePress& earlier, const MousePress& press, UINT doubleClickTime, SIZE area);
 
 // Remembers by which mouse click a page was shown; the page's PageButtons ask it.

@@ -58,6 +58,7 @@ TEST(PageButtonClickRule, APressElsewhereIsANewClick) {
 
 TEST(PageButtonClickRule, APressQueuedBeforeTheClickEndedBelongsToIt) {
   EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(990, 100, 200), kDoubleClickTime, kArea));
+  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(990, 300, 50), kDoubleClickTime, kArea));
 }
 
 TEST(PageButtonClickRule, MessageTimesWrapAround) {
