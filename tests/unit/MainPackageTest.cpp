@@ -11,6 +11,7 @@
 #include "backend/ConfigurationManager.h"
 #include "backend/RetryPause.h"
 #include "download/DownloadManager.h"
+#include "packages/EventThreads.h"
 #include "packages/Package.h"
 #include "support/RefServer.h"
 #include "win/Text.h"
@@ -30,6 +31,8 @@ class MainPackageTest : public ::testing::Test {
     m_since = refserver::Control(L"GET", L"health").at("events").get<long long>();
   }
   void TearDown() override {
+    // Events still on their way belong to this test: they must not arrive during the next one.
+    EXPECT_TRUE(WaitForEventThreads(std::chrono::seconds(60)));
     m_config->m_analyticsUrl = m_savedUrl;
     m_config->m_mainPackage.reset();
     m_config->m_shownOffers.clear();

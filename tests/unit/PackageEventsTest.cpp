@@ -30,6 +30,8 @@ class EventsTest : public ::testing::Test {
     m_since = refserver::Control(L"GET", L"health").at("events").get<long long>();
   }
   void TearDown() override {
+    // Events still on their way belong to this test: they must not arrive during the next one.
+    EXPECT_TRUE(WaitForEventThreads(std::chrono::seconds(60)));
     m_config->m_analyticsUrl = m_savedUrl;
     SetRetryPauseForTesting(m_savedPause);
   }
