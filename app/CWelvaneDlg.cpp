@@ -27,10 +27,15 @@ CWelvaneDlg::CWelvaneDlg() : win::Dialog(IDD_WELVANE_DIALOG) {
   });
 }
 
-// GDI+ ends after the dialog: every image held outside the dialog goes first.
-CWelvaneDlg::~CWelvaneDlg() { ReleaseImages(); }
+// GDI+ ends after the dialog: every image held outside the dialog goes first. Downloads still on
+// their way are stopped before, so that none decodes an image after the release.
+CWelvaneDlg::~CWelvaneDlg() {
+  StopLoading();
+  ReleaseImages();
+}
 
 void CWelvaneDlg::ReleaseImages() {
+  for (const auto& offer : m_offers) offer->m_image.reset();
   // A copy refused at start never made the configuration (nor its temporary folder): leave it so.
   const auto config = ConfigurationManager::GetExistingInstance();
   if (!config) return;

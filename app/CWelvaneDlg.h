@@ -46,6 +46,7 @@ class CWelvaneDlg : public win::Dialog {
   void ShowError(const std::wstring& title, const std::wstring& text);
   void OnButtonClicked(ButtonType type);
   LRESULT OnLoadCompleteMessage(WPARAM, LPARAM);
+  void StopLoading();
   void OnClose();
   void DeleteTemporaryFolder();
   void ReleaseImages();
@@ -58,6 +59,7 @@ class CWelvaneDlg : public win::Dialog {
   std::shared_ptr<LanguageManager> m_languageManager;
   bool m_errorShown = false;
   bool m_installing = false;
+  bool m_loadCompleted = false;  // the pages after loading have been appended
   win::Control m_titleLabel;
   CStaticFromImage m_productLogo;
   win::Control m_headerLine;

@@ -10,6 +10,8 @@
 #include "ui/ErrorPage.h"
 #include "ui/LanguagePage.h"
 #include "ui/LoadingPage.h"
+#include "ui/ProductPage.h"
+#include "ui/WelcomePageIsv.h"
 #include "win/MessageBox.h"
 #include "win/Text.h"
 
@@ -126,6 +128,9 @@ void CWelvaneDlg::OnButtonClicked(ButtonType type) {
 }
 
 LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
+  // The pages after loading are appended once per run; a repeated message finds them there.
+  if (m_loadCompleted) return 0;
+  m_loadCompleted = true;
   const auto config = ConfigurationManager::GetInstance();
   const int wizardType = config->m_wizardType;
   // Reloaded so that the texts carry the product title the configuration brought.
@@ -138,9 +143,26 @@ LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
     SetText(config->m_productName + L" Setup");
   }
   ReinitializeMainPackage();
-  // The pages after loading (welcome, offers, download, finish) are appended here once they exist;
-  // until then the loading page stays.
+
+  const RECT area = PageArea();
+  CreateAndAddPage(std::make_unique<WelcomePageIsv>(m_languageManager, Hwnd()), area);
+  for (const auto& offer : m_offers) {
+    CreateAndAddPage(std::make_unique<ProductPage>(m_languageManager, offer, Hwnd()), area);
+  }
+  // The download page of the wizard type and its finish page follow the offers here: DLM a
+  // DownloadPageDlm and a FinishPageDlm; ISV a DownloadPageIsv (its installer callables set and
+  // clear m_installing) and a FinishPageIsv.
+
+  // The current page is the loading page: Next shows the welcome page.
+  OnButtonClicked(ButtonType::Next);
   return 0;
+}
+
+// Image and logo downloads still on their way hand nothing over from now on and decode nothing.
+void CWelvaneDlg::StopLoading() {
+  for (const auto& page : m_pages) {
+    if (auto* loading = dynamic_cast<LoadingPage*>(page.get())) loading->StopDownloads();
+  }
 }
 
 void CWelvaneDlg::OnClose() {
@@ -152,6 +174,7 @@ void CWelvaneDlg::OnClose() {
   }
   m_mutex.Reset();
   Show(false);
+  StopLoading();
   SendClosingEvents();
   DeleteTemporaryFolder();
   EndDialog(IDCANCEL);

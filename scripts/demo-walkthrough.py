@@ -12,9 +12,31 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "gui"))
+from backend import Backend  # noqa: E402
 from welvane_ui import BIN, DIALOG_CLASS, FLAVOURS, IDOK, Driver, page_holding, wait_until  # noqa: E402
 
 IDC_LANGUAGE_COMBO, IDC_NEXT_BUTTON, IDC_SPLASH_TEXT, IDC_PROGRESS = 1000, 1010, 1012, 1043
+IDC_WELCOME_TITLE, IDC_WELCOME_TEXT = 1017, 1018
+IDC_ACCEPT_BUTTON, IDC_DECLINE_BUTTON, IDC_TERMS_TEXT = 1021, 1022, 1042
+IDC_CLOSE_BUTTON, IDC_ERROR_TITLE = 1035, 1036
+EVENT_NAMES = {"1": "started", "2": "rejected", "3": "installed", "4": "declined", "5": "left", "-1": "failed"}
+
+
+def shown_page(driver, main_window, control_id):
+    page = page_holding(driver, main_window, control_id)
+    return page if page and driver.window_info(page["hwnd"])["visible"] else None
+
+
+def print_events(backend, since):
+    """Prints the events stored after id `since`; returns the last id printed."""
+    last = since
+    for event in backend.events(since):
+        record = event.get("record") or {}
+        reason = f" ({record['13']})" if record.get("13") else ""
+        name = EVENT_NAMES.get(event["code"], "")
+        print(f"    event {event['code']} {name}: {event['package'] or '(main product)'}{reason}")
+        last = max(last, event["id"])
+    return last
 
 
 def main():
@@ -27,6 +49,8 @@ def main():
         subprocess.run(["import", "-window", "root", str(path)], check=False)
         print(f"  {note}: {path}")
 
+    backend = Backend()
+    since = backend.last_event_id()
     driver = Driver(env=None, log_path=out / "uidriver.log")
     wizard = subprocess.Popen(["wine", str(BIN / exe)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
@@ -48,8 +72,47 @@ def main():
 
         driver.click(controls[IDC_NEXT_BUTTON]["hwnd"])
         loading = wait_until(lambda: (page_holding(driver, main_window, IDC_PROGRESS) or {}).get("visible"), 10)
-        time.sleep(1)
         shot("3-loading", "loading page" if loading else "after Next")
+
+        after = wait_until(lambda: shown_page(driver, main_window, IDC_WELCOME_TITLE)
+                           or shown_page(driver, main_window, IDC_CLOSE_BUTTON), 60)
+        time.sleep(0.5)
+        since = print_events(backend, since)
+        if after and page_holding(driver, main_window, IDC_WELCOME_TITLE) == after:
+            welcome = driver.controls_by_id(after["hwnd"])
+            print(f"Welcome page: {driver.text(welcome[IDC_WELCOME_TITLE]['hwnd'])!r} "
+                  f"(caption {driver.text(main_window)!r})")
+            shot("4-welcome", "welcome page")
+            driver.click_id(after["hwnd"], IDC_NEXT_BUTTON)
+            # Accept the first offer, decline the second, and so on.
+            answered, answered_pages = 0, set()
+
+            def next_offer_page():
+                controls = driver.children(main_window)
+                pages = {c["parent"] for c in controls if c["id"] == IDC_DECLINE_BUTTON}
+                shown = [c for c in controls if c["hwnd"] in pages and c["hwnd"] not in answered_pages
+                         and driver.window_info(c["hwnd"])["visible"]]
+                return shown[0] if shown else None
+
+            # The page after the last offer page comes later; until then the last one stays shown.
+            while offer := wait_until(next_offer_page, 5):
+                answered_pages.add(offer["hwnd"])
+                terms = driver.controls_by_id(offer["hwnd"])[IDC_TERMS_TEXT]["hwnd"]
+                accept = answered % 2 == 0
+                print(f"Offer page {answered + 1}: {driver.text(terms)!r} -> {'Accept' if accept else 'Decline'}")
+                shot(f"5-offer-{answered + 1}", f"offer page {answered + 1}")
+                driver.click_id(offer["hwnd"], IDC_ACCEPT_BUTTON if accept else IDC_DECLINE_BUTTON)
+                answered += 1
+                time.sleep(1)
+                since = print_events(backend, since)
+            if answered == 0:
+                print("No offer was eligible.")
+        elif after:
+            error = driver.controls_by_id(after["hwnd"])
+            print(f"Error page: {driver.text(error[IDC_ERROR_TITLE]['hwnd'])!r}")
+            shot("4-error", "error page")
+        else:
+            print("Loading did not end within a minute.")
 
         driver.close(main_window)
         box = driver.message_box(timeout_ms=10000)
@@ -59,6 +122,8 @@ def main():
             driver.answer_box(box, IDOK)
         wizard.wait(timeout=60)
         print("The wizard has ended.")
+        time.sleep(1)
+        print_events(backend, since)
     finally:
         if wizard.poll() is None:
             wizard.kill()

@@ -11,3 +11,6 @@ constexpr UINT WM_DOWNLOADPROGRESS = WM_APP + 1;
 constexpr UINT WM_DOWNLOADSIZEUNKNOWN = WM_APP + 2;
 // Posted to the main dialog by the loading page when the offers and their images are in (0, 0).
 constexpr UINT WM_LOADCOMPLETE = WM_APP + 3;
+// Posted to the loading page by its worker when the configuration request has ended, whatever its
+// outcome (0, 0).
+constexpr UINT WM_REQUESTCOMPLETE = WM_APP + 4;
