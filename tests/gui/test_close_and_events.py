@@ -28,6 +28,20 @@ FLAVOURS = pytest.mark.parametrize("flavour", ["dlm", "isv"])
 
 
 # --- helpers -------------------------------------------------------------------------------------------------
+@pytest.fixture
+def configuration_held(backend):
+    """Holds the back end's answer to the configuration request for the test, so that the loading page
+    stays; the held answer is let go at the end (the wizard has gone by then)."""
+    earlier = backend.faults().get("o")
+    backend.set_faults({"o": "hold"})
+    try:
+        yield
+    finally:
+        backend.set_faults({"o": earlier})
+        if backend._call("GET", "holds")["holds"].get("plain", {}).get("held"):
+            backend._call("POST", "release", {"scenario": "plain"})
+
+
 def page_shown(driver, wiz, marker_id):
     page = page_holding(driver, wiz.hwnd, marker_id)
     return page is not None and driver.window_info(page["hwnd"])["visible"]
@@ -110,7 +124,7 @@ class TestCloseQuestion:
         assert driver.find_window("*", wiz.caption, wiz.pid) is None
         screenshot("ended")
 
-    def test_loading_page_asks(self, driver, wizard, screenshot):
+    def test_loading_page_asks(self, driver, wizard, screenshot, configuration_held):
         wiz = wizard("dlm")
         leave_language_page(driver, wiz)
         box = ask_to_close(driver, wiz, "close")
@@ -146,7 +160,7 @@ class TestSystemMenu:
         about = [item for item in items if item["id"] == IDM_ABOUTBOX]
         assert len(about) == 1 and about[0]["text"] == "&About Welvane...", items
 
-    def test_language_and_loading_pages_offer_close_and_about(self, driver, wizard, screenshot):
+    def test_language_and_loading_pages_offer_close_and_about(self, driver, wizard, screenshot, configuration_held):
         wiz = wizard("dlm")
         self.check_menu(driver.system_menu(wiz.hwnd))
         leave_language_page(driver, wiz)
@@ -212,7 +226,7 @@ def check_delivery(event):
 class TestMainProductEvents:
     @FLAVOURS
     def test_leaving_language_page_sends_event_1_and_closing_event_5(self, driver, wizard, backend, screenshot,
-                                                                     flavour):
+                                                                     flavour, configuration_held):
         since = backend.last_event_id()
         wiz = wizard(flavour)
         leave_language_page(driver, wiz)
@@ -244,7 +258,8 @@ class TestMainProductEvents:
         answer_ok_and_wait_end(driver, wiz, box)
         assert backend.events(since) == []
 
-    def test_closing_ends_although_back_end_answers_500(self, driver, wizard, backend, screenshot):
+    def test_closing_ends_although_back_end_answers_500(self, driver, wizard, backend, screenshot,
+                                                        configuration_held):
         since = backend.last_event_id()
         wiz = wizard("dlm")
         leave_language_page(driver, wiz)
