@@ -169,24 +169,25 @@ LRESULT LoadingPage::OnRequestComplete(WPARAM, LPARAM) {
   return 0;
 }
 
-// The logo callable runs on the downloader's thread. It holds the shared state, the configuration
-// and the downloader itself, so none of them is gone when it runs, whatever has been closed.
-void LoadingPage::StartLogoDownload(const std::wstring& url) {
+// One image fetched on the downloader's thread. The callable holds the shared state and the
+// downloader itself, so neither is gone when it runs, whatever has been closed. `keep` gets the
+// decoded stream only while the run is not being closed, with the mutex held: StopDownloads, which
+// comes before GDI+ ends, waits for it.
+void LoadingPage::StartImageDownload(const std::wstring& url, std::function<void(IStream*)> keep) {
   const auto downloads = m_state;
   try {
     const auto downloader = DownloadManager::GetInstance();
     downloader->DownloadToMemoryAsync(
-        url, [downloads, downloader, config = ConfigurationManager::GetInstance()](DownloadManager::Bytes bytes) {
+        url, [downloads, downloader, keep = std::move(keep)](DownloadManager::Bytes bytes) {
           try {
             std::lock_guard<std::mutex> lock(downloads->m_pendingMutex);
-            // Decoded with the mutex held: StopDownloads, which comes before GDI+ ends, waits for it.
             if (!downloads->m_stopped && bytes && !bytes->empty()) {
               win::ComPtr<IStream> stream;
-              if (MakeStream(*bytes, stream)) config->m_productLogo = std::make_shared<Gdiplus::Image>(stream.Get());
+              if (MakeStream(*bytes, stream)) keep(stream.Get());
             }
             if (--downloads->m_pendingDownloads == 0) downloads->HandOverLocked();
           } catch (...) {
-            // Nothing may leave the downloader's thread; a logo that cannot be kept is no logo.
+            // Nothing may leave the downloader's thread; an image that cannot be kept is no image.
           }
         });
   } catch (const std::exception&) {
@@ -194,27 +195,22 @@ void LoadingPage::StartLogoDownload(const std::wstring& url) {
   }
 }
 
-// As the logo: the offer's image is decoded only while the run is not being closed.
+void LoadingPage::StartLogoDownload(const std::wstring& url) {
+  StartImageDownload(url, [config = ConfigurationManager::GetInstance()](IStream* stream) {
+    config->m_productLogo = std::make_shared<Gdiplus::Image>(stream);
+  });
+}
+
 void LoadingPage::StartImageDownload(const std::shared_ptr<Package>& offer) {
-  const auto downloads = m_state;
+  std::wstring url;
   try {
-    const std::wstring url = ConfigurationManager::GetInstance()->m_filesUrl + win::FromUtf8(offer->m_imageName);
-    const auto downloader = DownloadManager::GetInstance();
-    downloader->DownloadToMemoryAsync(url, [downloads, downloader, offer](DownloadManager::Bytes bytes) {
-      try {
-        std::lock_guard<std::mutex> lock(downloads->m_pendingMutex);
-        if (!downloads->m_stopped && bytes && !bytes->empty()) {
-          win::ComPtr<IStream> stream;
-          // An undecodable image still gives a bitmap, in an error state.
-          if (MakeStream(*bytes, stream)) offer->m_image = std::make_shared<Gdiplus::Bitmap>(stream.Get());
-        }
-        if (--downloads->m_pendingDownloads == 0) downloads->HandOverLocked();
-      } catch (...) {
-      }
-    });
+    url = ConfigurationManager::GetInstance()->m_filesUrl + win::FromUtf8(offer->m_imageName);
   } catch (const std::exception&) {
-    downloads->CompleteOne();
+    m_state->CompleteOne();
+    return;
   }
+  // An undecodable image still gives a bitmap, in an error state.
+  StartImageDownload(url, [offer](IStream* stream) { offer->m_image = std::make_shared<Gdiplus::Bitmap>(stream); });
 }
 
 void LoadingPage::StopDownloads() {

@@ -64,6 +64,7 @@ class LoadingPage : public IPage {
   static std::vector<std::shared_ptr<Package>> LoadOffers(HWND page, const std::shared_ptr<LoadState>& state);
   void StartLogoDownload(const std::wstring& url);
   void StartImageDownload(const std::shared_ptr<Package>& offer);
+  void StartImageDownload(const std::wstring& url, std::function<void(IStream*)> keep);
 
   ButtonCallback m_buttonCallback;  // this page has no buttons
   ErrorCallback m_errorCallback;
