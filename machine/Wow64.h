@@ -4,18 +4,12 @@
 // program does on 64-bit Windows. Every difference between the two builds lives here.
 #include <windows.h>
 
-#include <string>
-
 // True on 64-bit Windows: the 32-bit build asks WOW64 at every call; the 64-bit build can only run there.
 bool IsWow64();
 
 // The registry view a 32-bit program gets by default: 0 for the 32-bit build (WOW64 chooses it),
 // KEY_WOW64_32KEY for the 64-bit build, which must name it.
 REGSAM Default32BitRegistryView();
-
-// The system folder a 32-bit program gets: System32 (WOW64 redirects it to SysWOW64 on 64-bit
-// Windows) for the 32-bit build, SysWOW64 named outright for the 64-bit build.
-std::wstring Default32BitSystemFolder();
 
 // True when this executable is the 64-bit build.
 constexpr bool IsBuild64() {
