@@ -1,11 +1,11 @@
-// fakeinstaller: a stand-in for a real installer in tests. It appends one line describing how it was
-// started to a log file and exits with the code it was asked for.
+// fakeinstaller: a stand-in for a real installer in tests. It appends a line describing how it was
+// started to a log file when it starts and another when it ends, and exits with the code it was asked for.
 //
 //   fakeinstaller.exe [/EXIT=n] [/SLEEP=ms] [/LOG=path] [any other arguments]
 //
 // Log file: /LOG=path, else the environment variable WELVANE_INSTALL_LOG, else C:\welvane-installs.log.
-// Line (UTF-8, tab-separated, CRLF): local time, pid=<id>, exe=<own path>, cmd=<full command line>,
-// exit=<code>. Options are matched without regard to case; unknown arguments are only logged.
+// Lines (UTF-8, tab-separated, CRLF): local time, event=start|end, pid=<id>, exe=<own path>,
+// size=<bytes of its own file>, cmd=<full command line>, exit=<code>. Options are matched without regard to case; unknown arguments are only logged.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -80,10 +80,19 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   if (argv) LocalFree(argv);
 
+  const std::wstring own = OwnPath();
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  const unsigned long long size =
+      GetFileAttributesExW(own.c_str(), GetFileExInfoStandard, &data)
+          ? (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow
+          : 0;
+  const auto line = [&](const char* event) {
+    return Timestamp() + "\tevent=" + event + "\tpid=" + std::to_string(GetCurrentProcessId()) + "\texe=" +
+           win::ToUtf8(own) + "\tsize=" + std::to_string(size) + "\tcmd=" + win::ToUtf8(commandLine) +
+           "\texit=" + std::to_string(exitCode) + "\r\n";
+  };
+  AppendLine(logPath, line("start"));
   if (sleepMs) Sleep(sleepMs);
-  const std::string line = Timestamp() + "\tpid=" + std::to_string(GetCurrentProcessId()) + "\texe=" +
-                           win::ToUtf8(OwnPath()) + "\tcmd=" + win::ToUtf8(commandLine) + "\texit=" + std::to_string(exitCode) +
-                           "\r\n";
-  AppendLine(logPath, line);
+  AppendLine(logPath, line("end"));
   return static_cast<int>(exitCode);
 }
