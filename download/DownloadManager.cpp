@@ -100,7 +100,9 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
                         WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
     if (status >= 300 && status <= 399) {
       if (++redirects > kMaxRedirects) Fail(L"Too many redirects.");
-      url = ResolveRedirect(url, ReadLocation(exchange.request.Get()));
+      std::wstring next = ResolveRedirect(url, ReadLocation(exchange.request.Get()));
+      if (IsDowngradingRedirect(url, next)) Fail(DowngradeRefusedText(next));
+      url = std::move(next);
       continue;  // this hop's handles close here
     }
     if (status >= 200 && status <= 299) return exchange;

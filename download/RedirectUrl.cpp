@@ -99,3 +99,22 @@ std::wstring ResolveRedirect(std::wstring_view current, std::wstring_view locati
   }
   return origin + RemoveDotSegments(merged) + std::wstring(rest);
 }
+
+namespace {
+
+bool IsHttps(std::wstring_view url) {
+  constexpr std::wstring_view scheme = L"https:";
+  if (url.size() < scheme.size()) return false;
+  for (std::size_t i = 0; i < scheme.size(); ++i) {
+    if (std::towlower(url[i]) != scheme[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsDowngradingRedirect(std::wstring_view from, std::wstring_view to) { return IsHttps(from) && !IsHttps(to); }
+
+std::wstring DowngradeRefusedText(std::wstring_view to) {
+  return L"Refused a redirect from HTTPS to a connection without TLS: " + std::wstring(to);
+}

@@ -12,3 +12,10 @@ std::wstring ResolveRedirect(std::wstring_view current, std::wstring_view locati
 
 // "/a/b/../c/./d" -> "/a/c/d"; ".." never climbs above the root.
 std::wstring RemoveDotSegments(std::wstring_view path);
+
+// True when a redirect from `from` to `to` leaves HTTPS for a scheme without TLS. Such a redirect
+// is refused: what came back would be started as a program.
+bool IsDowngradingRedirect(std::wstring_view from, std::wstring_view to);
+
+// The text of a refused downgrading redirect.
+std::wstring DowngradeRefusedText(std::wstring_view to);

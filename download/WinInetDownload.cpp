@@ -3,14 +3,33 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cwchar>
 #include <new>
 
 #include "download/DownloadCommon.h"
 #include "download/DownloadManager.h"
+#include "download/RedirectUrl.h"
 #include "win/Text.h"
 #include "win/WinInetHandle.h"
 
 using download::Fail;
+
+namespace {
+
+// The URL that answered, after the redirects WinINet followed; "" when it cannot be read.
+std::wstring AnsweringUrl(HINTERNET request) {
+  DWORD size = 0;
+  InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
+  if (size == 0) return L"";
+  std::wstring url(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(url.size() * sizeof(wchar_t));
+  if (!InternetQueryOptionW(request, INTERNET_OPTION_URL, url.data(), &size)) return L"";
+  url.resize(wcsnlen(url.c_str(), url.size()));
+  return url;
+}
+
+}  // namespace
+
 using download::FailWithError;
 using download::FailWithLastError;
 
@@ -29,6 +48,10 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
     win::WinInetHandle request(InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0,
                                                 INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
     if (!request) FailWithLastError(L"Failed to open URL:: %d - %s");
+    if (const std::wstring answering = AnsweringUrl(request.Get());
+        !answering.empty() && IsDowngradingRedirect(url, answering)) {
+      Fail(DowngradeRefusedText(answering));
+    }
 
     DWORD status = 0;
     DWORD size = sizeof(status);
