@@ -21,9 +21,42 @@ bool RemoveEntry(const std::wstring& path, DWORD attributes) {
   return true;
 }
 
+bool IsKept(const std::wstring& path, const std::vector<std::wstring>& keep) {
+  for (const std::wstring& folder : keep) {
+    if (CompareStringOrdinal(path.c_str(), -1, folder.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
+  }
+  return false;
+}
+
+// Schedules a folder and everything in it for removal at the next start, contents first; links
+// are scheduled themselves, never followed.
+void ScheduleFolder(const std::wstring& path) {
+  WIN32_FIND_DATAW entry{};
+  win::FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &entry));
+  if (find) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      const DWORD attributes = entry.dwFileAttributes;
+      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        ScheduleFolder(child);
+      } else {
+        DeleteAtReboot(child);
+      }
+    } while (FindNextFileW(find.Get(), &entry));
+  }
+  find.Reset();
+  DeleteAtReboot(path);
+}
+
 // Removes the contents of a real folder, then the folder. Returns true when the folder, or
 // something in it, is left for removal at the next start.
-bool RemoveFolder(const std::wstring& path) {
+bool RemoveFolder(const std::wstring& path, const std::vector<std::wstring>& keep) {
+  if (IsKept(path, keep)) {
+    ScheduleFolder(path);
+    return true;
+  }
   bool scheduled = false;
   WIN32_FIND_DATAW entry{};
   win::FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &entry));
@@ -34,7 +67,7 @@ bool RemoveFolder(const std::wstring& path) {
       const std::wstring child = path + L"\\" + name;
       const DWORD attributes = entry.dwFileAttributes;
       if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        scheduled |= RemoveFolder(child);
+        scheduled |= RemoveFolder(child, keep);
       } else {
         scheduled |= RemoveEntry(child, attributes);
       }
@@ -53,7 +86,9 @@ bool RemoveFolder(const std::wstring& path) {
 
 }  // namespace
 
-void DeleteDirectoryTree(const std::wstring& path) {
+void DeleteDirectoryTree(const std::wstring& given, const std::vector<std::wstring>& keep) {
+  std::wstring path = given;  // without trailing separators, so that the paths below compare as written
+  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || PathIsDirectoryEmptyW(path.c_str())) return;
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -61,5 +96,5 @@ void DeleteDirectoryTree(const std::wstring& path) {
     return;
   }
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  RemoveFolder(path);
+  RemoveFolder(path, keep);
 }

@@ -1,0 +1,49 @@
+#include "download/RunProcess.h"
+
+std::wstring InstallerCommandLine(const std::wstring& path, const std::wstring& arguments) {
+  return L"\"" + path + L"\" " + arguments;
+}
+
+ProcessResult RunProcess(const std::wstring& path, const std::wstring& arguments, bool wait,
+                         const std::wstring& folder) {
+  std::wstring commandLine = InstallerCommandLine(path, arguments);  // CreateProcessW may write into it
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return {kNoExitCode, GetLastError()};
+  }
+  win::KernelHandle process(info.hProcess);
+  win::KernelHandle thread(info.hThread);
+  if (!folder.empty()) {
+    HANDLE copy = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), process.Get(), GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0)) {
+      RunningInstallers::Instance().Add(win::KernelHandle(copy), folder);
+    }
+  }
+  DWORD exitCode = kNoExitCode;
+  if (wait) {
+    WaitForSingleObject(process.Get(), INFINITE);
+    if (!GetExitCodeProcess(process.Get(), &exitCode)) exitCode = kNoExitCode;
+  }
+  return {exitCode, 0};
+}
+
+RunningInstallers& RunningInstallers::Instance() {
+  static RunningInstallers instance;
+  return instance;
+}
+
+void RunningInstallers::Add(win::KernelHandle process, std::wstring folder) {
+  std::lock_guard lock(m_mutex);
+  m_processes.emplace_back(std::move(process), std::move(folder));
+}
+
+std::vector<std::wstring> RunningInstallers::FoldersInUse() const {
+  std::lock_guard lock(m_mutex);
+  std::vector<std::wstring> folders;
+  for (const auto& [process, folder] : m_processes) {
+    if (WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT) folders.push_back(folder);
+  }
+  return folders;
+}
