@@ -112,7 +112,10 @@ def put_config(app, params, request):
     if isinstance(config, str):
         data = config.encode("utf-8")
     elif config is not None:
-        data = json.dumps(config, ensure_ascii=False, separators=(",", ":")).encode("utf-8")
+        # Compact, so blanks occur only inside strings; they are written as \u0020, as the sample files do,
+        # because the wizard drops every white-space character of the answer before parsing it.
+        text = json.dumps(config, ensure_ascii=False, separators=(",", ":"))
+        data = text.replace(" ", "\\u0020").encode("utf-8")
     else:
         raise ValueError('missing "config" (a JSON value, or a string sent verbatim)')
     stored = app.configs.put(request.get("set", "custom"), request.get("installer", "Orvane_DLM"),
