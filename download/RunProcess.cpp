@@ -4,27 +4,33 @@ std::wstring InstallerCommandLine(const std::wstring& path, const std::wstring& 
   return L"\"" + path + L"\" " + arguments;
 }
 
-ProcessResult RunProcess(const std::wstring& path, const std::wstring& arguments, bool wait,
-                         const std::wstring& folder) {
+StartedProcess StartProcess(const std::wstring& path, const std::wstring& arguments, const std::wstring& folder) {
   std::wstring commandLine = InstallerCommandLine(path, arguments);  // CreateProcessW may write into it
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return {kNoExitCode, GetLastError()};
+    return {win::KernelHandle(), GetLastError()};
   }
   win::KernelHandle process(info.hProcess);
-  win::KernelHandle thread(info.hThread);
+  CloseHandle(info.hThread);
   if (!folder.empty()) {
     HANDLE copy = nullptr;
     if (DuplicateHandle(GetCurrentProcess(), process.Get(), GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0)) {
       RunningInstallers::Instance().Add(win::KernelHandle(copy), folder);
     }
   }
+  return {std::move(process), 0};
+}
+
+ProcessResult RunProcess(const std::wstring& path, const std::wstring& arguments, bool wait,
+                         const std::wstring& folder) {
+  const StartedProcess started = StartProcess(path, arguments, folder);
+  if (started.error != 0) return {kNoExitCode, started.error};
   DWORD exitCode = kNoExitCode;
   if (wait) {
-    WaitForSingleObject(process.Get(), INFINITE);
-    if (!GetExitCodeProcess(process.Get(), &exitCode)) exitCode = kNoExitCode;
+    WaitForSingleObject(started.process.Get(), INFINITE);
+    if (!GetExitCodeProcess(started.process.Get(), &exitCode)) exitCode = kNoExitCode;
   }
   return {exitCode, 0};
 }

@@ -18,9 +18,18 @@ constexpr DWORD kNoExitCode = 0xFFFFFFFF;
 // even when they are empty).
 std::wstring InstallerCommandLine(const std::wstring& path, const std::wstring& arguments);
 
+// A started process (empty when the start failed) and the Windows error of a failed start.
+struct StartedProcess {
+  win::KernelHandle process;
+  DWORD error = 0;
+};
+
 // Starts `path` with `arguments` (no inherited handles, the wizard's environment, folder and
-// rights). With `wait`, waits for the process and returns its exit code. A started process is
-// registered with RunningInstallers under `folder` (when not empty) until it ends.
+// rights). A started process is registered with RunningInstallers under `folder` (when not empty)
+// until it ends.
+StartedProcess StartProcess(const std::wstring& path, const std::wstring& arguments, const std::wstring& folder = L"");
+
+// StartProcess; with `wait`, waits for the process and returns its exit code.
 ProcessResult RunProcess(const std::wstring& path, const std::wstring& arguments, bool wait,
                          const std::wstring& folder = L"");
 
