@@ -3,6 +3,9 @@
 //
 //   fakeinstaller.exe [/EXIT=n] [/SLEEP=ms] [/LOG=path] [any other arguments]
 //
+// An installer started with an /APP= argument (the installer flavour's own product) sleeps for the
+// milliseconds of the environment variable WELVANE_SLEEP_APP unless /SLEEP says otherwise.
+//
 // Log file: /LOG=path, else the environment variable WELVANE_INSTALL_LOG, else C:\welvane-installs.log.
 // Lines (UTF-8, tab-separated, CRLF): local time, event=start|end, pid=<id>, exe=<own path>,
 // size=<bytes of its own file>, cmd=<full command line>, exit=<code>. Options are matched without regard to case; unknown arguments are only logged.
@@ -70,6 +73,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   wchar_t** argv = CommandLineToArgvW(commandLine, &argc);
   DWORD exitCode = 0, sleepMs = 0;
   std::wstring logPath = DefaultLogPath(), value;
+  wchar_t appSleep[32] = {};
+  const DWORD appSleepLength = GetEnvironmentVariableW(L"WELVANE_SLEEP_APP", appSleep, 32);
+  for (int i = 1; argv && i < argc; ++i) {
+    if (appSleepLength > 0 && appSleepLength < 32 && Option(argv[i], L"/APP=", value)) {
+      sleepMs = wcstoul(appSleep, nullptr, 10);
+    }
+  }
   for (int i = 1; argv && i < argc; ++i) {
     if (Option(argv[i], L"/EXIT=", value))
       exitCode = wcstoul(value.c_str(), nullptr, 10);
