@@ -117,3 +117,28 @@ def test_report_counts_per_package_and_code_and_bad_signatures(server, tmp_path)
     assert ["Welvane", "Demo", "Player", "1", "1", "0"] in rows
     assert "events: 5" in out
     assert "signature failures: 1" in out
+
+
+def test_funnel_shows_each_package_of_each_run(server, tmp_path):
+    s = start_server(str(tmp_path / "state"), certs_from=server.state)
+    try:
+        main = {"10": 1}
+        send(s, record("", "1", **main))
+        send(s, record("offer-rejected", "2", **{"13": "NOT ENOUGH RAM"}))
+        send(s, record("offer-declined", "4"))
+        send(s, record("offer-failed", "-1", **{"12": "EXEC FAILED193"}))
+        send(s, record("offer-installed", "3"))
+        send(s, record("Demo Player", "3", **main))
+        send(s, record("offer-left", "5", stamp="20240102030999"))  # another run of the same user
+    finally:
+        stop_server(s)
+    out = subprocess.run([sys.executable, os.path.join(REFSERVER, "report.py"), "--funnel",
+                          os.path.join(s.state, "events.sqlite")], capture_output=True, text=True, check=True).stdout
+    rows = [line.split() for line in out.splitlines()]
+    assert ["Demo", "Player", "main", "-", "-", "yes", "1", "3"] in rows, out
+    assert ["offer-rejected", "offer", "no", "-", "no", "2", "(NOT", "ENOUGH", "RAM)"] in rows, out
+    assert ["offer-declined", "offer", "yes", "declined", "no", "4"] in rows, out
+    assert ["offer-failed", "offer", "yes", "accepted", "no", "-1", "(EXEC", "FAILED193)"] in rows, out
+    assert ["offer-installed", "offer", "yes", "accepted", "yes", "3"] in rows, out
+    assert ["offer-left", "offer", "yes", "none", "no", "5"] in rows, out
+    assert sum(line.startswith("run of Orvane_DLM") for line in out.splitlines()) == 2, out
