@@ -156,6 +156,14 @@ class Driver:
         """Brings hwnd to the foreground and types the key through SendInput."""
         self.call("type-key", hwnd, vk)
 
+    def mouse_click(self, hwnd, clicks=1):
+        """Brings hwnd's window to the foreground and clicks the centre of hwnd with the left mouse button
+        through SendInput, `clicks` times in a row (2: a double click)."""
+        self.call("mouse-click", hwnd, clicks)
+
+    def double_click(self, hwnd):
+        self.mouse_click(hwnd, 2)
+
     def focus(self, hwnd):
         """The hwnd of the window that has the keyboard focus inside hwnd (hwnd itself included), or 0."""
         return self.call("focus", hwnd)["focus"]
@@ -219,6 +227,27 @@ def wait_until(probe, timeout=10.0, interval=0.1):
         if result or time.monotonic() >= deadline:
             return result
         time.sleep(interval)
+
+
+def screen_pixels(display, rect):
+    """The pixels the X display shows in `rect` (screen coordinates, as Driver.window_info gives them): a list
+    of rows, each a list of (red, green, blue)."""
+    width, height = rect["right"] - rect["left"], rect["bottom"] - rect["top"]
+    ppm = subprocess.run(["import", "-display", display, "-window", "root", "-crop",
+                          f"{width}x{height}+{rect['left']}+{rect['top']}", "+repage", "-depth", "8", "ppm:-"],
+                         capture_output=True, check=True, timeout=30).stdout
+    # P6 header: magic, width, height, maximum value, each followed by one white-space byte.
+    fields, at = [], 0
+    while len(fields) < 4:
+        end = at
+        while ppm[end:end + 1] not in b" \t\r\n":
+            end += 1
+        if end > at:
+            fields.append(ppm[at:end])
+        at = end + 1
+    assert fields[0] == b"P6" and (int(fields[1]), int(fields[2])) == (width, height), fields
+    data = ppm[at:]
+    return [[tuple(data[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)] for y in range(height)]
 
 
 def page_holding(driver, main_hwnd, control_id):

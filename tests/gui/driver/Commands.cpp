@@ -271,6 +271,19 @@ JsonObject TypeKeyCommand(Args args) {
   return Ok();
 }
 
+// mouse-click <hwnd> [clicks]: real left-button clicks on the centre of the control (2: a double click).
+JsonObject MouseClickCommand(Args args) {
+  const auto hwnd = WindowArg(args[0]);
+  if (!hwnd) return NotAWindow(args[0]);
+  const auto clicks = args.size() > 1 ? DwordArg(args[1]) : std::optional<DWORD>(1);
+  if (!clicks || *clicks < 1 || *clicks > 3) return Fail("bad click count: " + args.back());
+  if (!IsWindowVisible(*hwnd)) return Fail("the control is hidden");
+  if (!MouseClick(*hwnd, static_cast<int>(*clicks))) {
+    return Fail("SendInput failed (error " + std::to_string(GetLastError()) + ")");
+  }
+  return Ok();
+}
+
 // message-box [pid] <timeout_ms>
 JsonObject MessageBoxCommand(Args args) {
   DWORD pid = 0;
@@ -397,6 +410,7 @@ constexpr Command kCommands[] = {
     {"system-menu", 1, 1, "system-menu <hwnd>", SystemMenuCommand},
     {"key", 2, 2, "key <hwnd> <vk>", KeyCommand},
     {"type-key", 2, 2, "type-key <hwnd> <vk>", TypeKeyCommand},
+    {"mouse-click", 1, 2, "mouse-click <hwnd> [clicks]", MouseClickCommand},
     {"focus", 1, 1, "focus <hwnd>", FocusCommand},
     {"foreground", 1, 1, "foreground <hwnd>", ForegroundCommand},
     {"message-box", 1, 2, "message-box [pid] <timeout_ms>", MessageBoxCommand},

@@ -1,5 +1,7 @@
 #include "Input.h"
 
+#include <vector>
+
 namespace uidriver {
 
 HWND FocusedWindow(HWND hwnd) {
@@ -37,6 +39,22 @@ bool TypeKey(HWND hwnd, UINT vk) {
   }
   inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
   return SendInput(2, inputs, sizeof(INPUT)) == 2;
+}
+
+bool MouseClick(HWND hwnd, int clicks) {
+  const HWND root = GetAncestor(hwnd, GA_ROOT);
+  SetForegroundWindow(root ? root : hwnd);
+  RECT rect{};
+  if (!GetWindowRect(hwnd, &rect) || !SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2)) {
+    return false;
+  }
+  // All presses in one call: they are queued together, so none waits for the window to handle the ones before.
+  std::vector<INPUT> inputs(2 * static_cast<size_t>(clicks));
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    inputs[i].type = INPUT_MOUSE;
+    inputs[i].mi.dwFlags = i % 2 == 0 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+  }
+  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
 }  // namespace uidriver

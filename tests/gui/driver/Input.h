@@ -1,5 +1,5 @@
 #pragma once
-// Keyboard input for another process's window.
+// Keyboard and mouse input for another process's window.
 #include <windows.h>
 
 namespace uidriver {
@@ -16,5 +16,9 @@ HWND PostKey(HWND hwnd, UINT vk);
 
 // Brings hwnd's top-level window to the foreground and types the key through SendInput, as the keyboard would.
 bool TypeKey(HWND hwnd, UINT vk);
+
+// Brings hwnd's top-level window to the foreground, puts the cursor on the centre of hwnd and presses and
+// releases the left button `clicks` times in one SendInput, as a quick user would (2: a double click).
+bool MouseClick(HWND hwnd, int clicks);
 
 }  // namespace uidriver
