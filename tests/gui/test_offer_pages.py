@@ -1,4 +1,5 @@
-"""Offer pages: what Accept and Decline send, closing on an offer page, and the buttons in Spanish.
+"""Offer pages: what Accept and Decline send (a double click included), closing on an offer page, and the
+welcome and offer pages in Spanish.
 
 Each test serves a configuration with three offers of its own, walks the wizard as a user would (the
 language page's Next, the welcome page's Next) and answers the offer pages. Events are read back from the
@@ -78,9 +79,9 @@ def shown_offer_page(driver, wiz, not_in=()):
     return page
 
 
-def reach_first_offer(driver, wizard, backend, config, flavour="dlm", spanish=False):
-    """Starts the wizard (choosing español first when asked), loads `config` and goes on to the first offer
-    page. Returns (wizard, first offer page)."""
+def reach_welcome(driver, wizard, backend, config, flavour="dlm", spanish=False):
+    """Starts the wizard (choosing español first when asked) and loads `config`. Returns (wizard, welcome
+    page)."""
     with serving(backend, config):
         wiz = wizard(flavour)
         language = page_holding(driver, wiz.hwnd, LANGUAGE_COMBO)
@@ -93,7 +94,12 @@ def reach_first_offer(driver, wizard, backend, config, flavour="dlm", spanish=Fa
         assert wait_until(lambda: visible(driver, page_holding(driver, wiz.hwnd, WELCOME_TITLE)), timeout=30,
                           interval=0.2), "the welcome page did not come"
     assert len(offer_pages(driver, wiz)) == 3
-    welcome = page_holding(driver, wiz.hwnd, WELCOME_TITLE)
+    return wiz, page_holding(driver, wiz.hwnd, WELCOME_TITLE)
+
+
+def reach_first_offer(driver, wizard, backend, config, flavour="dlm", spanish=False):
+    """reach_welcome, then the welcome page's Next. Returns (wizard, first offer page)."""
+    wiz, welcome = reach_welcome(driver, wizard, backend, config, flavour, spanish)
     driver.click_id(welcome["hwnd"], NEXT_BUTTON)
     return wiz, shown_offer_page(driver, wiz)
 
@@ -145,10 +151,26 @@ class TestOfferAnswers:
         assert declines[0]["status"] == 200
         assert all(e["code"] != "4" for e in backend.events(since) if e["package"] == ids[0])
 
-    @pytest.mark.skip(reason="the UI driver has no mouse command: it cannot send a real double click "
-                             "(WM_LBUTTONDBLCLK) to the Accept button")
-    def test_double_click_on_accept_answers_only_its_page(self):
-        pass
+    def test_double_click_on_accept_answers_only_its_page(self, driver, wizard, backend, screenshot):
+        # The first click accepts the first offer and shows the second offer page, whose Accept lies under
+        # the cursor; the second click of the double click lands there and must not answer it. A real click
+        # on Decline comes after the double click's presses in the same input queue, so it answers whichever
+        # page they left shown: the second one, still open.
+        ids, config = three_offers(uuid.uuid4().hex[:8])
+        since = backend.last_event_id()
+        wiz, first = reach_first_offer(driver, wizard, backend, config)
+        driver.double_click(driver.controls_by_id(first["hwnd"])[ACCEPT_BUTTON]["hwnd"])
+        second = shown_offer_page(driver, wiz, not_in={first["hwnd"]})
+        driver.mouse_click(driver.controls_by_id(second["hwnd"])[DECLINE_BUTTON]["hwnd"])
+        declined = wait_until(lambda: backend.events(since, code=4), timeout=20, interval=0.2)
+        assert [e["package"] for e in declined] == [ids[1]], "the double click answered the second offer page"
+        shown_offer_page(driver, wiz, not_in={first["hwnd"], second["hwnd"]})
+        screenshot("third-offer")
+        close_with_yes(driver, wiz, question=None)
+        assert [e["package"] for e in backend.events(since, code=4)] == [ids[1]], codes_by_package(backend, since)
+        # Every offer shown gets event 5 on closing, but the declined one, whose event 4 was final.
+        finals = [e["package"] for e in backend.events(since) if e["code"] == "5"]
+        assert finals == [ids[0], ids[2], PRODUCT], codes_by_package(backend, since)
 
 
 # --- closing on an offer page --------------------------------------------------------------------------------
@@ -173,15 +195,33 @@ class TestClosingOnOfferPage:
 
 
 # --- Spanish -------------------------------------------------------------------------------------------------
+PRIVACY_LINK, TERMS_LINK, SDK_LINK, PRODUCT_TITLE, WELCOME_TEXT = 1039, 1040, 1041, 1008, 1018
+WELCOME_ES = {
+    "dlm": {WELCOME_TITLE: "Bienvenido a", PRODUCT_TITLE: PRODUCT,
+            WELCOME_TEXT: f'Esta acción descarga el {PRODUCT} en su equipo. Haga clic en "SIGUIENTE" para continuar.',
+            NEXT_BUTTON: "SIGUIENTE", PRIVACY_LINK: "Política de Privacidad",
+            TERMS_LINK: "Acuerdo de licencia de usuario final", SDK_LINK: "Licencia de SDK"},
+    # The installer has a product of its own, and its tables no SDK link: the template's text stays.
+    "isv": {WELCOME_TITLE: "Bienvenido a", PRODUCT_TITLE: "Welvane Tester",
+            WELCOME_TEXT: 'Esto instalará el Welvane Tester en su ordenador. Presione "SIGUIENTE" para continuar.',
+            NEXT_BUTTON: "SIGUIENTE", PRIVACY_LINK: "Política de Privacidad",
+            TERMS_LINK: "Acuerdo de licencia de usuario final", SDK_LINK: "LICENSE_LINK placeholder"},
+}
+
+
 class TestOfferPageLanguage:
     @pytest.mark.parametrize("flavour", ["dlm", "isv"])
-    def test_buttons_in_spanish(self, driver, wizard, backend, screenshot, flavour):
+    def test_welcome_and_offer_pages_in_spanish(self, driver, wizard, backend, screenshot, flavour):
         _, config = three_offers(uuid.uuid4().hex[:8])
-        wiz, first = reach_first_offer(driver, wizard, backend, config, flavour=flavour, spanish=True)
+        wiz, welcome = reach_welcome(driver, wizard, backend, config, flavour=flavour, spanish=True)
+        screenshot("welcome")
+        controls = driver.controls_by_id(welcome["hwnd"])
+        assert {key: controls[key]["text"] for key in WELCOME_ES[flavour]} == WELCOME_ES[flavour]
+        driver.click_id(welcome["hwnd"], NEXT_BUTTON)
+        first = shown_offer_page(driver, wiz)
         screenshot("first-offer")
         controls = driver.controls_by_id(first["hwnd"])
         assert (controls[ACCEPT_BUTTON]["text"], controls[DECLINE_BUTTON]["text"]) == TEXTS["español"]
         # The consent text is not translated: it still names the English button.
         assert "ACCEPT" in controls[TERMS_TEXT]["text"]
         close_with_yes(driver, wiz, MSG_EXIT["español"])
-
