@@ -18,12 +18,12 @@ from pathlib import Path
 
 import pytest
 
-from welvane_ui import DIALOG_CLASS, IDOK, page_holding, wait_until
+from welvane_ui import DIALOG_CLASS, IDOK, page_holding, screen_pixels, wait_until
 
 LANGUAGE_COMBO, NEXT_BUTTON = 1000, 1010
 LOADING_FRAME = 1015
 WELCOME_TITLE = 1017
-ACCEPT_BUTTON, DECLINE_BUTTON = 1021, 1022
+ACCEPT_BUTTON, DECLINE_BUTTON, OFFER_IMAGE = 1021, 1022, 1023
 CLOSE_BUTTON, ERROR_TITLE, ERROR_TEXT = 1035, 1036, 1037
 
 FLAVOURS = pytest.mark.parametrize("flavour", ["dlm", "isv"])
@@ -258,6 +258,61 @@ class TestEligibleOffers:
         assert_no_crash(wiz, close_and_wait(driver, wiz))
 
 
+# --- offer images --------------------------------------------------------------------------------------------
+# Top and bottom colours of the back end's banners (refserver/draw_samples.py): a vertical gradient, with a disc
+# on the left and a label in the middle, so the right edge shows the gradient alone.
+BANNERS = {"offer-alpha.png": ((30, 90, 200), (10, 30, 90)), "offer-beta.png": ((30, 160, 80), (10, 60, 30))}
+
+
+def picture(pixels):
+    """What an image area shows: None when it is one plain colour, else the colours near the top and the bottom
+    of its right edge."""
+    if len({colour for row in pixels for colour in row}) == 1:
+        return None
+    height, width = len(pixels), len(pixels[0])
+    x = width * 97 // 100
+    return pixels[height * 3 // 100][x], pixels[height * 97 // 100][x]
+
+
+def looks_like(shown, banner, tolerance=16):
+    return shown is not None and all(abs(a - b) <= tolerance for got, want in zip(shown, BANNERS[banner])
+                                     for a, b in zip(got, want))
+
+
+class TestOfferImages:
+    def test_image_shown_where_it_downloaded(self, driver, wizard, backend, display, screenshot):
+        missing = f"missing-{uuid.uuid4().hex[:12]}.png"  # not among the back end's files: 404
+        config = configuration([offer("load-a", 1), offer("load-b", 2, image=missing),
+                                offer("load-c", 3, image="offer-beta.png")])
+        since = backend.last_event_id()
+        with serving(backend, config):
+            wiz = start_loading(driver, wizard, "dlm")
+            kind, welcome = wait_after_loading(driver, wiz)
+        assert kind == "welcome"
+        driver.click_id(welcome["hwnd"], NEXT_BUTTON)
+        seen = set()
+        for ad_id, banner in (("load-a", "offer-alpha.png"), ("load-b", None), ("load-c", "offer-beta.png")):
+            page = wait_until(lambda: (lambda p: p if p and p["hwnd"] not in seen else None)(
+                visible_offer_page(driver, wiz)), timeout=20)
+            assert page, f"no offer page for {ad_id}"
+            seen.add(page["hwnd"])
+            area = driver.controls_by_id(page["hwnd"])[OFFER_IMAGE]["rect"]
+            shown = []
+
+            def painted():
+                shown.append(picture(screen_pixels(display, area)))
+                return shown[-1] is None if banner is None else looks_like(shown[-1], banner)
+
+            # Until the page has been painted the screen may still show the page before it.
+            ok = wait_until(painted, timeout=15, interval=0.3)
+            screenshot(ad_id)
+            assert ok, f"{ad_id}: the image area shows {shown[-1]}, expected {banner or 'no image'}"
+            driver.click_id(page["hwnd"], DECLINE_BUTTON)
+            assert wait_until(lambda: ad_id in [e["package"] for e in backend.events(since, code=4)],
+                              timeout=20, interval=0.2), f"{ad_id} was not declined"
+        assert_no_crash(wiz, close_and_wait(driver, wiz))
+
+
 # --- configurations that cannot be used ----------------------------------------------------------------------
 class TestConfigurationErrors:
     @FLAVOURS
@@ -305,6 +360,28 @@ class TestConfigurationErrors:
             wiz = start_loading(driver, wizard, flavour)
             kind, page = wait_after_loading(driver, wiz)
         if flavour == "dlm":
+            assert kind == "error"
+            controls = driver.controls_by_id(page["hwnd"])
+            assert (controls[ERROR_TITLE]["text"], controls[ERROR_TEXT]["text"]) == CONFIGURATION_ERROR
+        else:
+            assert kind == "welcome", "the installer carries on without offers"
+            assert offer_pages(driver, wiz) == []
+        assert_no_crash(wiz, close_and_wait(driver, wiz))
+
+    @pytest.mark.parametrize("flavour, statuses", [("dlm", "503"), ("isv", "503"), ("dlm", "503:503:200")],
+                             ids=["dlm-fails", "isv-fails", "dlm-third-answers"])
+    def test_configuration_request_failing(self, driver, wizard, backend, flavour, statuses):
+        # Three attempts, five seconds apart: when all three fail, the last answer (a text) cannot be read.
+        with serving(backend, configuration([offer("load-a", 1)])) as name:
+            directives = f"set={name},status={statuses}"  # the set makes the attempt counter the test's own
+            backend.set_faults({"o": directives})
+            wiz = start_loading(driver, wizard, flavour)
+            kind, page = wait_after_loading(driver, wiz, timeout=60)
+            attempts = backend._call("GET", "scenarios")["scenarios"]["plain"][f"{directives}/o"]
+        assert attempts == 3
+        if statuses.endswith("200"):
+            assert kind == "welcome" and len(offer_pages(driver, wiz)) == 1
+        elif flavour == "dlm":
             assert kind == "error"
             controls = driver.controls_by_id(page["hwnd"])
             assert (controls[ERROR_TITLE]["text"], controls[ERROR_TEXT]["text"]) == CONFIGURATION_ERROR
