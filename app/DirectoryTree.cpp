@@ -28,25 +28,32 @@ bool IsKept(const std::wstring& path, const std::vector<std::wstring>& keep) {
   return false;
 }
 
+// Calls visit(child path, is a real folder (not a link), attributes) for every entry of a folder;
+// the listing is closed before the function returns.
+template <typename Visit>
+void ForEachEntry(const std::wstring& path, Visit&& visit) {
+  WIN32_FIND_DATAW entry{};
+  win::FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &entry));
+  if (!find) return;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const DWORD attributes = entry.dwFileAttributes;
+    const bool realFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    visit(path + L"\\" + name, realFolder, attributes);
+  } while (FindNextFileW(find.Get(), &entry));
+}
+
 // Schedules a folder and everything in it for removal at the next start, contents first; links
 // are scheduled themselves, never followed.
 void ScheduleFolder(const std::wstring& path) {
-  WIN32_FIND_DATAW entry{};
-  win::FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &entry));
-  if (find) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      const DWORD attributes = entry.dwFileAttributes;
-      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        ScheduleFolder(child);
-      } else {
-        DeleteAtReboot(child);
-      }
-    } while (FindNextFileW(find.Get(), &entry));
-  }
-  find.Reset();
+  ForEachEntry(path, [](const std::wstring& child, bool realFolder, DWORD) {
+    if (realFolder) {
+      ScheduleFolder(child);
+    } else {
+      DeleteAtReboot(child);
+    }
+  });
   DeleteAtReboot(path);
 }
 
@@ -58,22 +65,9 @@ bool RemoveFolder(const std::wstring& path, const std::vector<std::wstring>& kee
     return true;
   }
   bool scheduled = false;
-  WIN32_FIND_DATAW entry{};
-  win::FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &entry));
-  if (find) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      const DWORD attributes = entry.dwFileAttributes;
-      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        scheduled |= RemoveFolder(child, keep);
-      } else {
-        scheduled |= RemoveEntry(child, attributes);
-      }
-    } while (FindNextFileW(find.Get(), &entry));
-  }
-  find.Reset();
+  ForEachEntry(path, [&](const std::wstring& child, bool realFolder, DWORD attributes) {
+    scheduled |= realFolder ? RemoveFolder(child, keep) : RemoveEntry(child, attributes);
+  });
   if (RemoveDirectoryW(path.c_str())) return false;
   const DWORD error = GetLastError();
   // A folder still holding scheduled entries goes after them (the removals run in order).
