@@ -1,0 +1,14 @@
+#pragma once
+// Unpacking ZIP archives (minizip over zlib): Shell.Application cannot open them under Wine, so
+// the installer step unpacks them itself.
+#include <string>
+
+// Unpacks the ZIP `zip` into `folder` (created if missing, with its parents and the parent folders
+// of entries). Every entry's name is decided before anything is written (DecodeZipEntryName,
+// ZipEntryTargetFor): when one is refused, or an entry is encrypted or compressed with a method
+// other than stored or deflate, nothing at all is written. A file of the same name in `folder` is
+// replaced. A CRC, read or write error (or an entry shorter than its recorded size) stops the
+// unpacking and removes that entry's partial file; entries written before it stay. Returns false,
+// with a short English reason in *error when given, when the archive cannot be opened, holds no
+// entries, or any entry is refused or fails. Blocking; safe to call on any thread.
+bool UnzipArchive(const std::wstring& zip, const std::wstring& folder, std::wstring* error = nullptr);
