@@ -47,6 +47,7 @@ class CWelvaneDlg : public win::Dialog {
   void OnButtonClicked(ButtonType type);
   LRESULT OnLoadCompleteMessage(WPARAM, LPARAM);
   void StopLoading();
+  void StopDownloadPages();
   void OnClose();
   void DeleteTemporaryFolder();
   void ReleaseImages();

@@ -7,7 +7,10 @@
 #include "backend/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "resources/resource.h"
+#include "download/RunProcess.h"
+#include "ui/DownloadPageDlm.h"
 #include "ui/ErrorPage.h"
+#include "ui/FinishPages.h"
 #include "ui/LanguagePage.h"
 #include "ui/LoadingPage.h"
 #include "ui/ProductPage.h"
@@ -149,9 +152,10 @@ LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
   for (const auto& offer : m_offers) {
     CreateAndAddPage(std::make_unique<ProductPage>(m_languageManager, offer, Hwnd()), area);
   }
-  // The download page of the wizard type and its finish page follow the offers here: DLM a
-  // DownloadPageDlm and a FinishPageDlm; ISV a DownloadPageIsv (its installer callables set and
-  // clear m_installing) and a FinishPageIsv.
+  if (wizardType == kWizardDlm) {
+    CreateAndAddPage(std::make_unique<DownloadPageDlm>(m_languageManager, Hwnd()), area);
+    CreateAndAddPage(std::make_unique<FinishPageDlm>(m_languageManager, Hwnd()), area);
+  }
 
   // The current page is the loading page: Next shows the welcome page.
   OnButtonClicked(ButtonType::Next);
@@ -162,6 +166,14 @@ LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
 void CWelvaneDlg::StopLoading() {
   for (const auto& page : m_pages) {
     if (auto* loading = dynamic_cast<LoadingPage*>(page.get())) loading->StopDownloads();
+  }
+}
+
+// Once downloads are cancelled: the download page's transfer and installer starts end, so that
+// nothing writes into the temporary folder while it is removed.
+void CWelvaneDlg::StopDownloadPages() {
+  for (const auto& page : m_pages) {
+    if (auto* download = dynamic_cast<DownloadPage*>(page.get())) download->StopWork();
   }
 }
 
@@ -176,14 +188,20 @@ void CWelvaneDlg::OnClose() {
   Show(false);
   StopLoading();
   SendClosingEvents();
+  StopDownloadPages();
   DeleteTemporaryFolder();
   EndDialog(IDCANCEL);
 }
 
 
+// The folders of installers this run started that are still running stay until the next start of
+// the machine: the installers may still need their files. The run's folder goes also when nothing
+// was put into it: names of the form ISVxxxx.tmp run out after 65535 folders left behind.
 void CWelvaneDlg::DeleteTemporaryFolder() {
   const std::wstring folder = ConfigurationManager::GetInstance()->m_tempFolder;
-  if (!folder.empty()) DeleteDirectoryTree(folder);
+  if (folder.empty()) return;
+  DeleteDirectoryTree(folder, RunningInstallers::Instance().FoldersInUse());
+  RemoveDirectoryW(folder.c_str());  // fails, as it should, for a folder that is not empty
 }
 
 void CWelvaneDlg::OnCancel() { SendMessageW(Hwnd(), WM_CLOSE, 0, 0); }
