@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 #include "download/RunProcess.h"
 #include "ui/DownloadPageDlm.h"
+#include "ui/DownloadPageIsv.h"
 #include "ui/ErrorPage.h"
 #include "ui/FinishPages.h"
 #include "ui/LanguagePage.h"
@@ -155,6 +156,12 @@ LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
   if (wizardType == kWizardDlm) {
     CreateAndAddPage(std::make_unique<DownloadPageDlm>(m_languageManager, Hwnd()), area);
     CreateAndAddPage(std::make_unique<FinishPageDlm>(m_languageManager, Hwnd()), area);
+  } else if (wizardType == kWizardIsv) {
+    auto download = std::make_unique<DownloadPageIsv>(m_languageManager, Hwnd());
+    download->m_onInstallStarted = [this] { m_installing = true; };
+    download->m_onInstallFinished = [this] { m_installing = false; };
+    CreateAndAddPage(std::move(download), area);
+    CreateAndAddPage(std::make_unique<FinishPageIsv>(m_languageManager, Hwnd()), area);
   }
 
   // The current page is the loading page: Next shows the welcome page.
