@@ -5,6 +5,7 @@ Used by scripts/demo when there is no display. Expects the environment of script
 a warm wineserver, and the reference back end running. Usage: demo-walkthrough.py FLAVOUR OUTPUT_DIR
 """
 
+import os
 import subprocess
 import sys
 import time
@@ -19,6 +20,8 @@ IDC_LANGUAGE_COMBO, IDC_NEXT_BUTTON, IDC_SPLASH_TEXT, IDC_PROGRESS = 1000, 1010,
 IDC_WELCOME_TITLE, IDC_WELCOME_TEXT = 1017, 1018
 IDC_ACCEPT_BUTTON, IDC_DECLINE_BUTTON, IDC_TERMS_TEXT = 1021, 1022, 1042
 IDC_CLOSE_BUTTON, IDC_ERROR_TITLE = 1035, 1036
+IDC_PROGRESS_TITLE, IDC_FINISH_BUTTON, IDC_FINISH_TITLE = 1025, 1028, 1030
+INSTALL_LOG = "C:\\welvane-demo-installs.log"
 EVENT_NAMES = {"1": "started", "2": "rejected", "3": "installed", "4": "declined", "5": "left", "-1": "failed"}
 
 
@@ -39,6 +42,25 @@ def print_events(backend, since):
     return last
 
 
+def install_log_path():
+    prefix = Path(os.environ.get("WINEPREFIX", Path.home() / ".wine"))
+    return prefix / "drive_c" / "welvane-demo-installs.log"
+
+
+def print_installs():
+    """Prints what the test installers recorded: each program started, with its folder and arguments."""
+    log = install_log_path()
+    lines = log.read_text(encoding="utf-8").splitlines() if log.exists() else []
+    starts = [dict(f.split("=", 1) for f in line.split("\t")[1:] if "=" in f) for line in lines]
+    starts = [s for s in starts if s.get("event") == "start"]
+    if not starts:
+        print("    (no installer was started)")
+    for s in starts:
+        cmd = s["cmd"]
+        arguments = cmd[cmd.index('"', 1) + 2:] if cmd.startswith('"') and '"' in cmd[1:] else cmd
+        print(f"    {s['exe']}  {arguments}")
+
+
 def main():
     flavour, out = sys.argv[1], Path(sys.argv[2])
     out.mkdir(parents=True, exist_ok=True)
@@ -51,6 +73,8 @@ def main():
 
     backend = Backend()
     since = backend.last_event_id()
+    install_log_path().unlink(missing_ok=True)
+    os.environ["WELVANE_INSTALL_LOG"] = INSTALL_LOG  # the test installers write here
     driver = Driver(env=None, log_path=out / "uidriver.log")
     wizard = subprocess.Popen(["wine", str(BIN / exe)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
@@ -107,6 +131,20 @@ def main():
                 since = print_events(backend, since)
             if answered == 0:
                 print("No offer was eligible.")
+            # The download manager downloads the product and the accepted offers, starts the offers'
+            # installers and ends on the finish page.
+            if wait_until(lambda: shown_page(driver, main_window, IDC_PROGRESS_TITLE), 10):
+                print("Download page: downloading the product and the accepted offers")
+                shot("6-download", "download page")
+            finish = wait_until(lambda: shown_page(driver, main_window, IDC_FINISH_BUTTON), 120)
+            if finish:
+                title = driver.controls_by_id(finish["hwnd"])[IDC_FINISH_TITLE]["hwnd"]
+                print(f"Finish page: {driver.text(title)!r}")
+                shot("7-finish", "finish page")
+                time.sleep(1)
+                since = print_events(backend, since)
+                driver.click_id(finish["hwnd"], IDC_FINISH_BUTTON)
+                print("Finish: the downloaded product is launched.")
         elif after:
             error = driver.controls_by_id(after["hwnd"])
             print(f"Error page: {driver.text(error[IDC_ERROR_TITLE]['hwnd'])!r}")
@@ -114,16 +152,20 @@ def main():
         else:
             print("Loading did not end within a minute.")
 
-        driver.close(main_window)
-        box = driver.message_box(timeout_ms=10000)
+        box = None
+        if driver.exists(main_window):
+            driver.close(main_window)
+            box = driver.message_box(timeout_ms=10000)
         if box:
             print(f"Closing asks: {box['text']!r}")
             shot("4-close-question", "close question")
             driver.answer_box(box, IDOK)
         wizard.wait(timeout=60)
         print("The wizard has ended.")
-        time.sleep(1)
+        time.sleep(2)
         print_events(backend, since)
+        print("Installers started (as recorded by the test installers):")
+        print_installs()
     finally:
         if wizard.poll() is None:
             wizard.kill()
