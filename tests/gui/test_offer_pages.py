@@ -9,10 +9,10 @@ and of the main product, so by then the stored events are complete.
 
 import time
 import uuid
-from contextlib import contextmanager
 
 import pytest
 
+from install_run import serving
 from welvane_ui import DIALOG_CLASS, IDCANCEL, IDOK, page_holding, wait_until
 
 LANGUAGE_COMBO, NEXT_BUTTON = 1000, 1010
@@ -42,19 +42,6 @@ def three_offers(tag):
               "f": {"a": "pub-offer", "m": 3},
               "o": offers}
     return ids, config
-
-
-@contextmanager
-def serving(backend, config):
-    """Serves `config` as the configuration until the block ends."""
-    name = "gui-offer-" + uuid.uuid4().hex[:12]
-    backend._call("POST", "config", {"set": name, "installer": "Orvane_DLM", "lang": "default", "config": config})
-    earlier = backend.faults().get("o")
-    backend.set_faults({"o": f"set={name}"})
-    try:
-        yield
-    finally:
-        backend.set_faults({"o": earlier})
 
 
 def visible(driver, page):
