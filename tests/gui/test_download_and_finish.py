@@ -171,6 +171,10 @@ class TestEndOfRun:
         run.walk(backend, configuration(product, offers), [True, True])
         finish = run.finish_page()
         assert finish
+        # The quick installer has ended (its process gone, not only its last log line) before Finish.
+        quick_end = wait_until(lambda: [r for r in run.installs("end") if "/TAG=quick" in r["cmd"]], timeout=30)
+        assert quick_end, run.installs(None)
+        assert wait_until(lambda: not driver.pid_alive(int(quick_end[0]["pid"])), timeout=30)
         driver.click_id(finish["hwnd"], OPEN_FOLDER_RADIO)
         driver.click_id(finish["hwnd"], FINISH_BUTTON)
         run.wait_ended()
