@@ -20,29 +20,10 @@ import pytest
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from backend import STATE as REFSERVER_STATE, Backend, machine_guid  # noqa: E402
-from welvane_ui import BIN, BUILD, DIALOG_CLASS, FLAVOURS, ROOT, Driver, Wizard  # noqa: E402
+from welvane_ui import BIN, BUILD, DIALOG_CLASS, FLAVOURS, ROOT, Driver, Wizard, start_xvfb  # noqa: E402
 
 ARTIFACTS = ROOT / "artifacts" / "gui"
 LOGS = ARTIFACTS / "logs"
-
-
-def _start_xvfb():
-    read_fd, write_fd = os.pipe()
-    xvfb = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-        pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    number = b""
-    with os.fdopen(read_fd, "rb") as pipe:
-        while not number.endswith(b"\n"):
-            chunk = pipe.read(1)
-            if not chunk:
-                break
-            number += chunk
-    if not number.strip():
-        xvfb.kill()
-        raise RuntimeError("Xvfb did not start")
-    return xvfb, ":" + number.decode().strip()
 
 
 @pytest.fixture(scope="session")
@@ -51,7 +32,7 @@ def display():
     if given:
         yield given
         return
-    xvfb, name = _start_xvfb()
+    xvfb, name = start_xvfb()
     try:
         yield name
     finally:

@@ -44,11 +44,11 @@ def _quote(arg):
 class Driver:
     """One uidriver.exe REPL for the whole session."""
 
-    def __init__(self, env, log_path, reply_timeout=30.0):
+    def __init__(self, env, log_path, reply_timeout=30.0, bin_dir=None):
         self._reply_timeout = reply_timeout
         self._log = open(log_path, "wb")
         self._proc = subprocess.Popen(
-            ["wine", str(BIN / "uidriver.exe")], env=env, cwd=ROOT,
+            ["wine", str((bin_dir or BIN) / "uidriver.exe")], env=env, cwd=ROOT,
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._log)
         self._buffer = b""
         self.call("help")  # the first answer tells us the driver is up
@@ -217,6 +217,26 @@ class Wizard:
     def wait(self, timeout=15):
         """Waits for the Linux process (the Windows exit code is truncated to 8 bits there)."""
         return self.popen.wait(timeout=timeout)
+
+
+def start_xvfb():
+    """A new Xvfb on a free display: (its process, the display name)."""
+    read_fd, write_fd = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    number = b""
+    with os.fdopen(read_fd, "rb") as pipe:
+        while not number.endswith(b"\n"):
+            chunk = pipe.read(1)
+            if not chunk:
+                break
+            number += chunk
+    if not number.strip():
+        xvfb.kill()
+        raise RuntimeError("Xvfb did not start")
+    return xvfb, ":" + number.decode().strip()
 
 
 def wait_until(probe, timeout=10.0, interval=0.1):
