@@ -13,12 +13,13 @@ Self-contained: needs the built welvane-unit-tests.exe of the build under test a
 prefix; the hidden combo box needs an X display ($WELVANE_DISPLAY, else an Xvfb of its own).
 """
 import os
-import select
 import subprocess
 import urllib.parse
 from pathlib import Path
 
 import pytest
+
+from welvane_ui import start_xvfb
 
 ROOT = Path(__file__).resolve().parents[2]
 UNIT_TESTS = Path(os.environ.get("WELVANE_BUILD") or ROOT / "build") / "bin" / "welvane-unit-tests.exe"
@@ -46,24 +47,10 @@ def x_display():
     if os.environ.get("WELVANE_DISPLAY"):
         yield os.environ["WELVANE_DISPLAY"]
         return
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
+    server, name = start_xvfb()
     try:
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([read_end], [], [], 20)
-            if not ready:
-                raise RuntimeError("Xvfb did not report its display")
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                raise RuntimeError("Xvfb ended before reporting its display")
-            number += chunk
-        yield ":" + number.decode().strip()
+        yield name
     finally:
-        os.close(read_end)
         server.terminate()
         try:
             server.wait(timeout=10)
