@@ -86,15 +86,19 @@ void CWelvaneDlg::NavigateToPage(unsigned int index) {
   m_currentPage = index;
   next->OnNavigateToPage();
 
-  const std::wstring name = next->GetPageName();
   if (HMENU menu = GetSystemMenu(Hwnd(), FALSE)) {
-    if (name == L"DownloadPageDLM" || name == L"DownloadPageISV") {
-      RemoveMenu(menu, SC_CLOSE, MF_BYCOMMAND);
-    } else if (name == L"FinishPageDLM" || name == L"FinishPageISV") {
-      AppendMenuW(menu, MF_STRING, SC_CLOSE, L"Close");
+    switch (next->CloseItemWhenShown()) {
+      case IPage::CloseItem::Removed:
+        RemoveMenu(menu, SC_CLOSE, MF_BYCOMMAND);
+        break;
+      case IPage::CloseItem::Restored:
+        AppendMenuW(menu, MF_STRING, SC_CLOSE, L"Close");
+        break;
+      case IPage::CloseItem::Unchanged:
+        break;
     }
   }
-  win::DebugOut(name + L"\n");
+  win::DebugOut(next->GetPageName() + L"\n");
 }
 
 void CWelvaneDlg::ShowError(const std::wstring& title, const std::wstring& text) {

@@ -30,8 +30,8 @@ class DownloadPage : public IPage {
 
   // Queues the main product and the accepted offers and starts the first download.
   void OnNavigateToPage() override;
-  void SetButtonCallback(ButtonCallback callback) override { m_buttonCallback = std::move(callback); }
-  void SetErrorCallback(ErrorCallback callback) override { m_errorCallback = std::move(callback); }
+  // The window menu has no Close while downloading.
+  CloseItem CloseItemWhenShown() const override { return CloseItem::Removed; }
 
   // The run is closing (downloads are cancelled): stops polling and waits for the running download
   // and installer starts to end (never for an installer process). Nothing is reported afterwards.
@@ -94,8 +94,6 @@ class DownloadPage : public IPage {
   // The download task's result and the full path of the file it saved.
   using DownloadOutcome = std::pair<std::pair<bool, std::wstring>, std::wstring>;
 
-  ButtonCallback m_buttonCallback;
-  ErrorCallback m_errorCallback;
   std::future<DownloadOutcome> m_downloadResult;
   std::future<std::vector<ProcessResult>> m_offerInstallResult;
   std::deque<QueuedDownload> m_downloadQueue;

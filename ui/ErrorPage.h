@@ -8,8 +8,6 @@ class ErrorPage : public IPage {
   ErrorPage(std::shared_ptr<LanguageManager> languageManager, HWND parent);
 
   void OnNavigateToPage() override {}
-  void SetButtonCallback(ButtonCallback callback) override { m_buttonCallback = std::move(callback); }
-  void SetErrorCallback(ErrorCallback) override {}  // the error page reports no errors
   std::wstring GetPageName() const override { return L"ErrorPage"; }
 
   // Written by the host, then shown with UpdateData.
@@ -21,6 +19,5 @@ class ErrorPage : public IPage {
   BOOL OnInitDialog() override;
 
  private:
-  ButtonCallback m_buttonCallback;
   CStaticFromImage m_logo;
 };

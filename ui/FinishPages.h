@@ -13,16 +13,13 @@ class FinishPage : public IPage {
 
   // From now on the main window has no minimize button.
   void OnNavigateToPage() override;
-  void SetButtonCallback(ButtonCallback callback) override { m_buttonCallback = std::move(callback); }
-  void SetErrorCallback(ErrorCallback callback) override { m_errorCallback = std::move(callback); }
+  CloseItem CloseItemWhenShown() const override { return CloseItem::Restored; }
 
  protected:
   // The localized texts in order, then the check mark.
   void InitTextsAndLogo(UINT choiceId, const char* choiceKey, UINT secondChoiceId = 0, const char* secondKey = nullptr);
   virtual void OnFinish();
 
-  ButtonCallback m_buttonCallback;
-  ErrorCallback m_errorCallback;  // finish pages report no errors
   CStaticFromImage m_logo;
 };
 

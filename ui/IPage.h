@@ -26,8 +26,12 @@ class IPage : public win::Dialog {
   bool Create() { return win::Dialog::Create(m_parent); }
 
   virtual void OnNavigateToPage() = 0;
-  virtual void SetButtonCallback(ButtonCallback callback) = 0;
-  virtual void SetErrorCallback(ErrorCallback callback) = 0;
+  // What the page reports: a button the user pressed, an error to show instead of the page.
+  void SetButtonCallback(ButtonCallback callback) { m_buttonCallback = std::move(callback); }
+  void SetErrorCallback(ErrorCallback callback) { m_errorCallback = std::move(callback); }
+  // What becomes of the window menu's Close item when the page is shown.
+  enum class CloseItem { Unchanged, Removed, Restored };
+  virtual CloseItem CloseItemWhenShown() const { return CloseItem::Unchanged; }
   // Gives each localized control the current language's text for its key; a key that is
   // missing from the table leaves the control's text as it was.
   virtual void UpdateTexts();
@@ -38,6 +42,8 @@ class IPage : public win::Dialog {
 
   std::shared_ptr<LanguageManager> m_languageManager;
   std::vector<std::pair<HWND, std::string>> m_localizedControls;
+  ButtonCallback m_buttonCallback;
+  ErrorCallback m_errorCallback;
 
  private:
   HWND m_parent;

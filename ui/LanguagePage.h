@@ -13,8 +13,6 @@ class LanguagePage : public IPage {
   LanguagePage(std::shared_ptr<LanguageManager> languageManager, int wizardType, HWND parent);
 
   void OnNavigateToPage() override {}
-  void SetButtonCallback(ButtonCallback callback) override { m_buttonCallback = std::move(callback); }
-  void SetErrorCallback(ErrorCallback callback) override { m_errorCallback = std::move(callback); }
   std::wstring GetPageName() const override { return L"LanguagePage"; }
 
   // The display name of the selected language; empty when none is selected.
@@ -31,8 +29,6 @@ class LanguagePage : public IPage {
   void OnNext();
 
   int m_wizardType;
-  ButtonCallback m_buttonCallback;
-  ErrorCallback m_errorCallback;  // this page reports no errors
   win::ComboBox m_languageCombo;
 };
 

@@ -24,8 +24,6 @@ class LoadingPage : public IPage {
   ~LoadingPage() override;
 
   void OnNavigateToPage() override;
-  void SetButtonCallback(ButtonCallback callback) override { m_buttonCallback = std::move(callback); }
-  void SetErrorCallback(ErrorCallback callback) override { m_errorCallback = std::move(callback); }
   std::wstring GetPageName() const override { return L"LoadingPage"; }
 
   // Reports the configuration error of the wizard type through the error callback.
@@ -66,8 +64,6 @@ class LoadingPage : public IPage {
   void StartImageDownload(const std::shared_ptr<Package>& offer);
   void StartImageDownload(const std::wstring& url, std::function<void(IStream*)> keep);
 
-  ButtonCallback m_buttonCallback;  // this page has no buttons
-  ErrorCallback m_errorCallback;
   std::shared_ptr<LoadState> m_state = std::make_shared<LoadState>();
   std::future<std::vector<std::shared_ptr<Package>>> m_loadResult;
   bool m_requestHandled = false;

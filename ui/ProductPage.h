@@ -18,8 +18,6 @@ class ProductPage : public IPage {
 
   // Records the offer as shown (the configuration's shown offers).
   void OnNavigateToPage() override;
-  void SetButtonCallback(ButtonCallback callback) override { m_buttonCallback = std::move(callback); }
-  void SetErrorCallback(ErrorCallback callback) override { m_errorCallback = std::move(callback); }
   std::wstring GetPageName() const override { return L"ProductPage"; }
 
   // Sets the consent text of the link control from the offer.
@@ -38,8 +36,6 @@ class ProductPage : public IPage {
   void OnDecline();
   std::optional<LRESULT> OnNotify(LPARAM lParam);
 
-  ButtonCallback m_buttonCallback;
-  ErrorCallback m_errorCallback;  // this page reports no errors
   std::shared_ptr<Package> m_offer;
   CStaticFromImage m_image;
   PageButton m_acceptButton;

@@ -41,8 +41,6 @@ class WelcomePageIsv : public IPage {
   WelcomePageIsv(std::shared_ptr<LanguageManager> languageManager, HWND parent);
 
   void OnNavigateToPage() override {}
-  void SetButtonCallback(ButtonCallback callback) override { m_buttonCallback = std::move(callback); }
-  void SetErrorCallback(ErrorCallback callback) override { m_errorCallback = std::move(callback); }
   // The texts of the localized controls, then each link resized to its text.
   void UpdateTexts() override;
   std::wstring GetPageName() const override { return L"WelcomePage"; }
@@ -59,8 +57,6 @@ class WelcomePageIsv : public IPage {
   void OnNext();
   void SizeLinksToContent();
 
-  ButtonCallback m_buttonCallback;
-  ErrorCallback m_errorCallback;  // this page reports no errors
   LinkButton m_privacyLink;
   LinkButton m_termsLink;
   LinkButton m_sdkLink;

@@ -78,8 +78,6 @@ class RecordingPage : public IPage {
   RecordingPage(std::shared_ptr<LanguageManager> manager, std::wstring name, Names& log)
       : IPage(manager, 0, nullptr), m_manager(std::move(manager)), m_name(std::move(name)), m_log(log) {}
   void OnNavigateToPage() override {}
-  void SetButtonCallback(ButtonCallback) override {}
-  void SetErrorCallback(ErrorCallback) override {}
   void UpdateTexts() override {
     m_log.push_back(m_name + L":" + m_manager->GetString("BUTTON_NEXT"));
     IPage::UpdateTexts();
