@@ -7,7 +7,7 @@
 
 std::shared_ptr<Package> CreateMainPackage() {
   const auto config = ConfigurationManager::GetInstance();
-  const AnalyticsContext context = CreateAnalyticsContext();
+  const AnalyticsContext context = CreateAnalyticsContext(*config);
   std::shared_ptr<Package> main;
   if (config->m_wizardType == kWizardIsv) {
     main = std::make_shared<Package>(context, true, config->m_installerId, config->m_productFlow,
@@ -29,7 +29,7 @@ void ReinitializeMainPackage() {
   } else if (config->m_wizardType == kWizardIsv) {
     adId = config->m_installerId;
   }
-  config->m_mainPackage->ReinitializeMain(CreateAnalyticsContext(), adId, config->m_productFlow,
+  config->m_mainPackage->ReinitializeMain(CreateAnalyticsContext(*config), adId, config->m_productFlow,
                                           config->m_productName, config->m_channel);
 }
 

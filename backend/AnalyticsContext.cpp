@@ -8,13 +8,19 @@
 #include "machine/Wow64.h"
 #include "win/Text.h"
 
-AnalyticsContext CreateAnalyticsContext() {
-  const auto config = ConfigurationManager::GetInstance();
-  const std::string userId = config->GetUserId();
-  const std::string timestamp = config->GetSessionTimestamp();
+AnalyticsContext CreateAnalyticsContext(ConfigurationManager& config) {
+  const std::string userId = config.GetUserId();
+  const std::string timestamp = config.GetSessionTimestamp();
 
   AnalyticsContext context;
   context.headers.push_back(MakeSignatureHeader(userId, timestamp));
+  context.userId = userId;
+  context.sessionTimestamp = timestamp;
+  context.countryCode = config.m_countryCode;
+  context.publisherId = config.m_publisherId;
+  context.ispb = config.m_ispb;
+  context.analyticsUrl = config.m_analyticsUrl;
+  context.pathTokens = config.GetPathTokens();
 
   nlohmann::json& record = context.record;
   record = nlohmann::json::object();
@@ -23,13 +29,13 @@ AnalyticsContext CreateAnalyticsContext() {
   record["2"] = timestamp;
   // The configuration's texts go as UTF-8, so those of the back end's configuration return as the
   // bytes it sent; the program's version is a fact of the executable and goes through the ANSI code page.
-  record["3"] = win::ToUtf8(config->m_publisher);
-  record["4"] = win::ToUtf8(config->m_installerId);
-  record["7"] = win::Narrow(config->m_programVersion, CP_ACP);
+  record["3"] = win::ToUtf8(config.m_publisher);
+  record["4"] = win::ToUtf8(config.m_installerId);
+  record["7"] = win::Narrow(config.m_programVersion, CP_ACP);
   record["15"] = 0;
-  record["19"] = win::ToUtf8(config->m_productFlow);
-  record["21"] = win::ToUtf8(config->m_channel);
-  record["22"] = win::ToUtf8(config->m_productName);
+  record["19"] = win::ToUtf8(config.m_productFlow);
+  record["21"] = win::ToUtf8(config.m_channel);
+  record["22"] = win::ToUtf8(config.m_productName);
   record["31"] = GetOsVersion();
   record["38"] = IsWow64() ? "1" : "0";
   return context;

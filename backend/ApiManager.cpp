@@ -22,17 +22,16 @@ std::string FirstTwoLettersLowered(const std::wstring& code) {
 
 }  // namespace
 
-std::string MakeConfigurationRequestBody() {
-  const auto config = ConfigurationManager::GetInstance();
+std::string MakeConfigurationRequestBody(const ConfigurationManager& config) {
   nlohmann::json request;
   request["prv"] = "0.1";
   // The run's identity and language are our own texts and go as UTF-8; the facts of this program and
   // machine (file version, download token from the file name) go through the ANSI code pages.
-  request["plv"] = win::Narrow(config->m_programVersion, CP_THREAD_ACP);
-  request["l"] = FirstTwoLettersLowered(config->m_localeCode);
-  request["a"] = win::ToUtf8(config->m_publisher);
-  request["i"] = win::ToUtf8(config->m_installerId);
-  request["s"] = win::ToUtf8(config->m_sourceId);
+  request["plv"] = win::Narrow(config.m_programVersion, CP_THREAD_ACP);
+  request["l"] = FirstTwoLettersLowered(config.m_localeCode);
+  request["a"] = win::ToUtf8(config.m_publisher);
+  request["i"] = win::ToUtf8(config.m_installerId);
+  request["s"] = win::ToUtf8(config.m_sourceId);
   request["u"] = win::Narrow(GetDownloadToken(), CP_ACP);
   request["o"] = GetOsVersion();
   return request.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);
@@ -47,16 +46,15 @@ std::string RemoveWhiteSpace(const std::string& text) {
   return kept;
 }
 
-std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration() {
-  const auto config = ConfigurationManager::GetInstance();
-  if (config->m_configUrl.empty()) throw WelvaneException();
+std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration(const ConfigurationManager& config) {
+  if (config.m_configUrl.empty()) throw WelvaneException();
 
-  const std::string body = MakeConfigurationRequestBody();
+  const std::string body = MakeConfigurationRequestBody(config);
   std::string response;
   for (int attempt = 0; attempt < 3; ++attempt) {
     response.clear();
     uint32_t status = 0;
-    if (PostJson(config->m_configUrl, body, {}, response, status) && status >= 200 && status <= 399) break;
+    if (PostJson(config.m_configUrl, body, {}, response, status) && status >= 200 && status <= 399) break;
     win::DebugOut(win::FormatW(L"Failed to send config request. %d %d\n", static_cast<int>(status),
                                static_cast<int>(GetLastError())));
     std::this_thread::sleep_for(RetryPause());

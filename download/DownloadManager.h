@@ -21,7 +21,7 @@ class DownloadManager : public Singleton<DownloadManager> {
   using Result = std::pair<bool, std::wstring>;
   using Bytes = std::unique_ptr<std::vector<char>>;
 
-  // The wizard uses GetInstance(); tests may make instances of their own.
+  // The wizard uses the one shared instance; tests may make instances of their own.
   DownloadManager() = default;
 
   // The text of a download into a folder that is not an existing directory.

@@ -4,8 +4,12 @@
 
 #include "packages/Package.h"
 
-OfferChecker::OfferChecker(int maxOffers, std::shared_ptr<MachineProbes> probes)
-    : m_maxOffers(maxOffers), m_probes(std::move(probes)) {}
+OfferChecker::OfferChecker(int maxOffers, std::wstring programVersion, PathTokenTable pathTokens,
+                           std::shared_ptr<MachineProbes> probes)
+    : m_maxOffers(maxOffers),
+      m_programVersion(std::move(programVersion)),
+      m_pathTokens(std::move(pathTokens)),
+      m_probes(std::move(probes)) {}
 
 void OfferChecker::Reject(Package& offer, const std::string& reason) {
   offer.SendEvent(2, nlohmann::json{{"13", reason}});

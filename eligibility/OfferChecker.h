@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "backend/PathTokens.h"
 #include "eligibility/MachineProbes.h"
 #include "eligibility/RegistryReader.h"
 
@@ -19,7 +20,10 @@ class Package;
 
 class OfferChecker {
  public:
-  explicit OfferChecker(int maxOffers, std::shared_ptr<MachineProbes> probes = RealMachineProbes());
+  // `programVersion` is this program's, for the platform-version rule; `pathTokens` the folder tokens
+  // (default view) of the fixed file candidates.
+  OfferChecker(int maxOffers, std::wstring programVersion, PathTokenTable pathTokens,
+               std::shared_ptr<MachineProbes> probes = RealMachineProbes());
   OfferChecker(const OfferChecker&) = delete;
   OfferChecker& operator=(const OfferChecker&) = delete;
 
@@ -76,6 +80,8 @@ class OfferChecker {
   // Sends event 2 with {"13": reason} and does not wait for it.
   void Reject(Package& offer, const std::string& reason);
 
+  std::wstring m_programVersion;
+  PathTokenTable m_pathTokens;
   std::shared_ptr<MachineProbes> m_probes;
 };
 

@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "backend/ConfigurationManager.h"
 #include "backend/PathTokens.h"
 #include "eligibility/OfferChecker.h"
 #include "eligibility/Registry.h"
@@ -242,12 +241,11 @@ bool OfferChecker::CheckChrome(Package& offer) {
 }
 
 bool OfferChecker::FindChrome() {
-  const PathTokenTable tokens = ConfigurationManager::GetInstance()->GetPathTokens();
   std::vector<std::wstring> candidates;
   for (const wchar_t* path :
        {L"{commonpf}\\Chromium\\Application\\chrome.exe", L"{commonpf}\\GoogleChrome\\Application\\chrome.exe",
         L"{localappdata}\\Chromium\\Application\\chrome.exe"}) {
-    candidates.push_back(ExpandPathTokens(path, tokens));
+    candidates.push_back(ExpandPathTokens(path, m_pathTokens));
   }
   // Written with "SOFTWARE" in capitals, both keys are read in the default (32-bit) view only.
   std::wstring folder;

@@ -7,7 +7,6 @@
 #include <vector>
 #include <cwctype>
 
-#include "backend/ConfigurationManager.h"
 #include "eligibility/OfferChecker.h"
 #include "packages/Package.h"
 #include "win/Text.h"
@@ -145,8 +144,7 @@ bool OfferChecker::CheckPlatformVersion(Package& offer) {
   if (offer.m_platformVersion.empty()) return false;
   // A configuration text, so UTF-8 (the digits and dots that matter are the same in any code page).
   const std::wstring required = win::FromUtf8(offer.m_platformVersion);
-  const std::wstring current = ConfigurationManager::GetInstance()->m_programVersion;
-  if (!IsVersionAtLeast(current, required)) {
+  if (!IsVersionAtLeast(m_programVersion, required)) {
     Reject(offer, "UNSUPPORTED PLATFORM VERSION");
     return true;
   }

@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "backend/Base62.h"
-#include "backend/ConfigurationManager.h"
 #include "backend/JsonNumber.h"
 #include "backend/PathTokens.h"
 #include "backend/TokenExpansion.h"
@@ -24,8 +23,7 @@ std::vector<std::wstring> WideList(const json& value) {
 }
 
 // File rules: text (UTF-8, as every JSON string) with the folder tokens of this machine expanded.
-std::vector<std::wstring> FileRuleList(const json& value) {
-  const PathTokenTable tokens = ConfigurationManager::GetInstance()->GetPathTokens();
+std::vector<std::wstring> FileRuleList(const json& value, const PathTokenTable& tokens) {
   std::vector<std::wstring> list;
   for (const std::string& item : value.get<std::vector<std::string>>()) {
     list.push_back(ExpandPathTokens(win::FromUtf8(item), tokens));
@@ -66,15 +64,15 @@ Package::Package(const AnalyticsContext& context, const json& element, bool isMa
                  const std::string& channelDefault, int position)
     : m_baseRecord(context.record),
       m_requestHeaders(context.headers),
+      m_analyticsUrl(context.analyticsUrl),
       m_isMainProduct(isMainProduct),
       m_channel(channelDefault),
       m_position(position) {
-  const auto config = ConfigurationManager::GetInstance();
-  SetPlaceholder("userid", config->GetUserId());
-  SetPlaceholder("sessionid", config->GetSessionTimestamp());
-  SetPlaceholder("cc", config->m_countryCode);
-  SetPlaceholder("pubid", config->m_publisherId);
-  SetPlaceholder("ispb", config->m_ispb);
+  SetPlaceholder("userid", context.userId);
+  SetPlaceholder("sessionid", context.sessionTimestamp);
+  SetPlaceholder("cc", context.countryCode);
+  SetPlaceholder("pubid", context.publisherId);
+  SetPlaceholder("ispb", context.ispb);
 
   const json& ad = element.at("ad");
   m_adFlow = ad.at("f").get<std::string>();
@@ -82,14 +80,14 @@ Package::Package(const AnalyticsContext& context, const json& element, bool isMa
 
   std::string pixel;
   try {
-    pixel = Base62Encode(config->GetUserId() + "|" + m_adId + "|" + config->GetSessionTimestamp());
+    pixel = Base62Encode(context.userId + "|" + m_adId + "|" + context.sessionTimestamp);
   } catch (const std::runtime_error&) {
     pixel.clear();
   }
   m_placeholders.emplace_back("pxl", pixel);
   m_placeholders.emplace_back("of", m_adFlow);
 
-  ReadOfferSettings(element.at("ps"));
+  ReadOfferSettings(element.at("ps"), context.pathTokens);
   RebuildEventRecord();
 }
 
@@ -98,6 +96,7 @@ Package::Package(const AnalyticsContext& context, bool isMainProduct, const std:
                  int position)
     : m_baseRecord(context.record),
       m_requestHeaders(context.headers),
+      m_analyticsUrl(context.analyticsUrl),
       m_isMainProduct(isMainProduct),
       m_displayName(win::ToUtf8(displayName)),
       m_adId(win::ToUtf8(adId)),
@@ -113,6 +112,7 @@ void Package::ReinitializeMain(const AnalyticsContext& context, const std::wstri
                                const std::wstring& displayName, const std::wstring& channel) {
   m_baseRecord = context.record;
   m_requestHeaders = context.headers;
+  m_analyticsUrl = context.analyticsUrl;
   m_isMainProduct = true;
   m_displayName = win::ToUtf8(displayName);
   m_adId = win::ToUtf8(adId);
@@ -126,7 +126,7 @@ void Package::SetPlaceholder(const std::string& key, const std::string& value) {
   if (!value.empty()) m_placeholders.emplace_back(key, value);
 }
 
-void Package::ReadOfferSettings(const json& ps) {
+void Package::ReadOfferSettings(const json& ps, const PathTokenTable& tokens) {
   m_imageName = ApplyPlaceholders(ps.at("i").get<std::string>());
   m_displayName = ApplyPlaceholders(ps.at("dn").get<std::string>());
   m_downloadUrl = ApplyPlaceholders(ps.at("u").get<std::string>());
@@ -143,8 +143,8 @@ void Package::ReadOfferSettings(const json& ps) {
   if (ps.contains("pv")) m_platformVersion = ps.at("pv").get<std::string>();
   if (ps.contains("win64")) m_requires64Bit = ps.at("win64").get<bool>();
   const int64_t preset = ps.contains("x") ? Number(ps.at("x")) : 0;
-  if (ps.contains("fe")) m_excludeIfFileExists = FileRuleList(ps.at("fe"));
-  if (ps.contains("ife")) m_requireAnyFile = FileRuleList(ps.at("ife"));
+  if (ps.contains("fe")) m_excludeIfFileExists = FileRuleList(ps.at("fe"), tokens);
+  if (ps.contains("ife")) m_requireAnyFile = FileRuleList(ps.at("ife"), tokens);
   if (ps.contains("a")) m_excludeIfRunning = ps.at("a").get<std::vector<std::string>>();
   if (ps.contains("r")) m_excludeIfRegistryKey = WideList(ps.at("r"));
   if (ps.contains("ir")) m_requireAnyRegistryKey = WideList(ps.at("ir"));

@@ -57,15 +57,13 @@ class Package : public std::enable_shared_from_this<Package> {
   void SendEvent(int code, const nlohmann::json& extra = nullptr);
   // Blocks until no event of this package is being sent.
   void WaitForEvents();
-  // Fetches the offer's image; `done` runs when it is in or known to be missing. The package must be
-  // owned by a std::shared_ptr (packages are made with std::make_shared).
-  void DownloadImage(const std::function<void()>& done);
 
   std::mutex m_mutex;
   std::condition_variable m_eventsIdle;
   int m_pendingEvents = 0;  // guarded by m_mutex
   nlohmann::json m_baseRecord;
   HeaderList m_requestHeaders;
+  std::wstring m_analyticsUrl;  // where events go
   bool m_isMainProduct = false;
   std::string m_displayName;
   std::string m_adId;
@@ -105,7 +103,7 @@ class Package : public std::enable_shared_from_this<Package> {
 
  private:
   void SetPlaceholder(const std::string& key, const std::string& value);
-  void ReadOfferSettings(const nlohmann::json& settings);
+  void ReadOfferSettings(const nlohmann::json& settings, const PathTokenTable& tokens);
   void ApplyPreset(int64_t preset);
   // One event as it goes out: taken when it is sent, never read from the package again.
   struct EventDelivery {

@@ -1,19 +1,13 @@
-// Analytics events of a package, and its image.
+// Analytics events of a package.
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <exception>
 #include <thread>
 
-#include "backend/ConfigurationManager.h"
 #include "backend/Request.h"
 #include "backend/RetryPause.h"
-#include "download/DownloadManager.h"
 #include "packages/EventThreads.h"
 #include "packages/Package.h"
-#include "win/Gdiplus.h"
-#include "win/Handle.h"
-#include "win/Text.h"
 
 void Package::SendEvent(int code, const nlohmann::json& extra) {
   if (m_finalEventDelivered) return;
@@ -29,7 +23,7 @@ void Package::SendEvent(int code, const nlohmann::json& extra) {
     delivery.code = code;
     delivery.body = MakeAnalyticsEnvelope(record);
     delivery.headers = m_requestHeaders;
-    delivery.url = ConfigurationManager::GetInstance()->m_analyticsUrl;
+    delivery.url = m_analyticsUrl;
   } catch (...) {
     return;  // a record that cannot be written is dropped, as one that cannot be sent
   }
@@ -77,23 +71,4 @@ void Package::SendEventWorker(const EventDelivery& delivery) {
 void Package::WaitForEvents() {
   std::unique_lock<std::mutex> lock(m_mutex);
   m_eventsIdle.wait(lock, [this] { return m_pendingEvents == 0; });
-}
-
-void Package::DownloadImage(const std::function<void()>& done) {
-  if (m_isMainProduct) {
-    if (done) done();
-    return;
-  }
-  const std::wstring url = ConfigurationManager::GetInstance()->m_filesUrl + win::FromUtf8(m_imageName);
-  // The download thread keeps the package alive until it is done with it.
-  auto self = shared_from_this();
-  DownloadManager::GetInstance()->DownloadToMemoryAsync(url, [self, done](std::unique_ptr<std::vector<char>> bytes) {
-    if (bytes && !bytes->empty()) {
-      win::ComPtr<IStream> stream;
-      *stream.Put() = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes->data()), static_cast<UINT>(bytes->size()));
-      // An undecodable image still gives a bitmap, in an error state.
-      if (stream) self->m_image = std::make_shared<Gdiplus::Bitmap>(stream.Get());
-    }
-    if (done) done();
-  });
 }

@@ -95,7 +95,7 @@ std::vector<std::shared_ptr<Package>> LoadingPage::LoadOffers(HWND page, const s
   std::vector<std::shared_ptr<Package>> offers;
   try {
     const auto config = ConfigurationManager::GetInstance();
-    const std::unique_ptr<nlohmann::json> response = ApiManager::GetInstance()->RequestConfiguration();
+    const std::unique_ptr<nlohmann::json> response = ApiManager::GetInstance()->RequestConfiguration(*config);
     const AppliedConfiguration applied = ApplyConfigurationResponse(*response, *config);
     if (applied.configurationError) {
       state->m_configurationError = true;
@@ -103,10 +103,10 @@ std::vector<std::shared_ptr<Package>> LoadingPage::LoadOffers(HWND page, const s
       return offers;
     }
     if (applied.readOffers) {
-      OfferChecker checker(config->m_maxOffers);
+      OfferChecker checker(config->m_maxOffers, config->m_programVersion, config->GetPathTokens());
       for (const nlohmann::json& element : response->at("o")) {
         if (config->m_closing) break;  // nobody will see them
-        auto offer = std::make_shared<Package>(CreateAnalyticsContext(), element, false, std::string(),
+        auto offer = std::make_shared<Package>(CreateAnalyticsContext(*config), element, false, std::string(),
                                                static_cast<int>(offers.size()));
         bool stop = false;
         if (checker.IsEligible(offer, stop)) {

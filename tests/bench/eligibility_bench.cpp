@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "backend/ConfigurationManager.h"
 #include "backend/AnalyticsContext.h"
 #include "eligibility/OfferChecker.h"
 #include "eligibility/Registry.h"
@@ -54,7 +55,7 @@ json OfferElement(int i, bool existingKeys) {
 
 void Run(const char* kind, bool existingKeys) {
   std::vector<std::shared_ptr<Package>> offers;
-  const AnalyticsContext context = CreateAnalyticsContext();
+  const AnalyticsContext context = CreateAnalyticsContext(*ConfigurationManager::GetInstance());
   for (int i = 0; i < kOffers; ++i) {
     offers.push_back(std::make_shared<Package>(context, OfferElement(i, existingKeys), false, "", i));
   }
@@ -66,7 +67,8 @@ void Run(const char* kind, bool existingKeys) {
   for (int pass = 1; pass <= kPasses; ++pass) {
     const uint64_t enumerations = win32::SubkeyEnumerationCount();
     const uint64_t snapshots = ProcessSnapshotCount();
-    OfferChecker checker(kOffers);
+    const auto config = ConfigurationManager::GetInstance();
+    OfferChecker checker(kOffers, config->m_programVersion, config->GetPathTokens());
     int accepted = 0;
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);

@@ -20,21 +20,21 @@ using RequestBody = ConfigFixture;
 TEST_F(RequestBody, CompactSortedEightStrings) {
   const std::string os = GetOsVersion();
   m_config->m_localeCode = L"en_US";
-  EXPECT_EQ(MakeConfigurationRequestBody(),
+  EXPECT_EQ(MakeConfigurationRequestBody(*ConfigurationManager::GetInstance()),
             R"({"a":"Orvane","i":"Orvane_DLM","l":"en","o":")" + os +
                 R"(","plv":"3.0.9.1","prv":"0.1","s":"Orvane_3cpp","u":""})");
   m_config->m_localeCode = L"ES";
-  EXPECT_NE(MakeConfigurationRequestBody().find(R"("l":"es")"), std::string::npos);
+  EXPECT_NE(MakeConfigurationRequestBody(*ConfigurationManager::GetInstance()).find(R"("l":"es")"), std::string::npos);
   m_config->m_localeCode = L"";
-  EXPECT_NE(MakeConfigurationRequestBody().find(R"("l":"")"), std::string::npos);
+  EXPECT_NE(MakeConfigurationRequestBody(*ConfigurationManager::GetInstance()).find(R"("l":"")"), std::string::npos);
   m_config->m_localeCode = L"e";
-  EXPECT_NE(MakeConfigurationRequestBody().find(R"("l":"e")"), std::string::npos);
+  EXPECT_NE(MakeConfigurationRequestBody(*ConfigurationManager::GetInstance()).find(R"("l":"e")"), std::string::npos);
 }
 
 TEST_F(RequestBody, LanguageGoesAsUtf8) {
   // Through the ANSI code page "é" would be the one byte 0xE9, which is not UTF-8.
   m_config->m_localeCode = L"\u00e9s";
-  EXPECT_NE(MakeConfigurationRequestBody().find("\"l\":\"\xc3\xa9s\""), std::string::npos);
+  EXPECT_NE(MakeConfigurationRequestBody(*ConfigurationManager::GetInstance()).find("\"l\":\"\xc3\xa9s\""), std::string::npos);
 }
 
 TEST(WhiteSpace, EveryCLocaleSpaceByteGoesEvenInsideStrings) {
@@ -49,7 +49,7 @@ TEST_F(Analytics, BaseRecordFieldsAndKeyOrder) {
   m_config->m_productName = L"Tester";
   m_config->m_productFlow = L"flow-7";
   m_config->m_channel = L"ch1";
-  const AnalyticsContext context = CreateAnalyticsContext();
+  const AnalyticsContext context = CreateAnalyticsContext(*ConfigurationManager::GetInstance());
   const std::string user = m_config->GetUserId();
   const std::string stamp = m_config->GetSessionTimestamp();
   const std::string os = GetOsVersion();

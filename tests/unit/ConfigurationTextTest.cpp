@@ -80,7 +80,7 @@ TEST(ConfigurationResponseText, OfferFileRulesAreWidenedAsUtf8) {
                         {"ps", {{"i", "i.png"}, {"dn", kCafeUtf8}, {"u", "u.exe"},
                                 {"fe", {"C:\\" + kCafeUtf8 + "\\a.exe"}}, {"ife", {"C:\\" + kCjkUtf8}}}}};
   JapaneseThreadLocale japanese;
-  const Package offer(CreateAnalyticsContext(), element, false, "", 0);
+  const Package offer(CreateAnalyticsContext(*ConfigurationManager::GetInstance()), element, false, "", 0);
   EXPECT_EQ(offer.m_excludeIfFileExists, std::vector<std::wstring>{L"C:\\" + kCafe + L"\\a.exe"});
   EXPECT_EQ(offer.m_requireAnyFile, std::vector<std::wstring>{L"C:\\" + kCjk});
 }
@@ -89,7 +89,7 @@ TEST_F(ConfigurationTexts, AnalyticsRecordsCarryTheBytesTheBackEndSent) {
   m_config->m_productName = kCafe;
   m_config->m_productFlow = kCjk;
   m_config->m_channel = kCafe + kCjk;
-  const AnalyticsContext context = CreateAnalyticsContext();
+  const AnalyticsContext context = CreateAnalyticsContext(*ConfigurationManager::GetInstance());
   EXPECT_EQ(context.record.at("22"), kCafeUtf8);
   EXPECT_EQ(context.record.at("19"), kCjkUtf8);
   EXPECT_EQ(context.record.at("21"), kCafeUtf8 + kCjkUtf8);
@@ -113,7 +113,7 @@ TEST_F(ConfigurationTexts, ReferenceBackEndGetsItsOwnBytesBack) {
                           {"config", configuration}}
                          .dump());
   m_config->m_configUrl = refserver::FaultUrl(refserver::NewScenario(L"o"), L"set=" + set, L"o");
-  const auto response = ApiManager::GetInstance()->RequestConfiguration();
+  const auto response = ApiManager::GetInstance()->RequestConfiguration(*ConfigurationManager::GetInstance());
   Config applied;
   ApplyConfigurationResponse(*response, applied);
   ExpectProductTexts(applied);
@@ -122,7 +122,7 @@ TEST_F(ConfigurationTexts, ReferenceBackEndGetsItsOwnBytesBack) {
   const std::string adId = win::ToUtf8(refserver::NewScenario(L"offer"));
   const json element = {{"ad", {{"o", adId}, {"f", "f"}}}, {"ps", {{"i", "i.png"}, {"dn", "d"}, {"u", "u.exe"}}}};
   const long long since = refserver::Control(L"GET", L"health").at("events").get<long long>();
-  const auto offer = std::make_shared<Package>(CreateAnalyticsContext(), element, false, "", 0);
+  const auto offer = std::make_shared<Package>(CreateAnalyticsContext(*ConfigurationManager::GetInstance()), element, false, "", 0);
   offer->SendEvent(1);
   offer->WaitForEvents();
   const json events =

@@ -6,6 +6,7 @@
 #include <regex>
 #include <string>
 
+#include "backend/ConfigurationManager.h"
 #include "backend/ApiManager.h"
 #include "backend/Identity.h"
 #include "win/Handle.h"
@@ -69,7 +70,7 @@ TEST(DownloadTokenChild, MatchesExpectation) {
   }
   EXPECT_EQ(GetDownloadToken(), std::wstring(expected));
   // ... and it is what the configuration request sends as "u".
-  EXPECT_NE(MakeConfigurationRequestBody().find("\"u\":\"" + win::ToUtf8(expected) + "\""), std::string::npos);
+  EXPECT_NE(MakeConfigurationRequestBody(*ConfigurationManager::GetInstance()).find("\"u\":\"" + win::ToUtf8(expected) + "\""), std::string::npos);
 }
 
 TEST(DownloadToken, ComesFromTheProgramsOwnFileName) {

@@ -43,7 +43,7 @@ class MainPackageTest : public ::testing::Test {
   }
   std::shared_ptr<Package> ShownOffer(const std::string& adId) {
     json element = {{"ad", {{"o", adId}, {"f", "f"}}}, {"ps", {{"i", "i.png"}, {"dn", "N"}, {"u", "u.exe"}}}};
-    auto offer = std::make_shared<Package>(CreateAnalyticsContext(), element, false, "", 0);
+    auto offer = std::make_shared<Package>(CreateAnalyticsContext(*ConfigurationManager::GetInstance()), element, false, "", 0);
     m_config->m_shownOffers.push_back(offer);
     return offer;
   }

@@ -14,6 +14,7 @@
 #include "backend/AnalyticsContext.h"
 #include "backend/ConfigurationManager.h"
 #include "eligibility/OfferChecker.h"
+#include "support/RunChecker.h"
 #include "packages/Package.h"
 #include "support/RefServer.h"
 #include "win/Text.h"
@@ -83,7 +84,7 @@ class OfferCheckerTest : public ::testing::Test {
     const std::string id = win::ToUtf8(refserver::NewScenario(L"offer"));
     json element = {{"ad", {{"o", id}, {"f", "flow"}}}, {"ps", {{"i", "i.png"}, {"dn", "Name"}, {"u", "u.exe"}}}};
     element["ps"].update(rules);
-    auto offer = std::make_shared<Package>(CreateAnalyticsContext(), element, false, "", 0);
+    auto offer = std::make_shared<Package>(CreateAnalyticsContext(*ConfigurationManager::GetInstance()), element, false, "", 0);
     m_offers.push_back(offer);
     return offer;
   }
@@ -122,21 +123,21 @@ using Offers = std::vector<std::shared_ptr<Package>>;
 }  // namespace
 
 TEST_F(OfferCheckerTest, TheLimitStopsThePassWithoutAnEvent) {
-  OfferChecker none(0, m_machine);
+  OfferChecker none(0, RunProgramVersion(), RunPathTokens(), m_machine);
   const auto first = Offer();
   bool stop = false;
   EXPECT_FALSE(none.IsEligible(first, stop));
   EXPECT_TRUE(stop);
   EXPECT_EQ(Reason(first), "");
 
-  OfferChecker two(2, m_machine);
+  OfferChecker two(2, RunProgramVersion(), RunPathTokens(), m_machine);
   const Offers offers{Offer({{"v", 1}}), Offer({{"v", 2}}), Offer({{"v", 3}}), Offer({{"v", 4}})};
   EXPECT_EQ(Pass(two, offers), (Offers{offers[0], offers[1]}));
   EXPECT_EQ(Reason(offers[2]), "") << "the offer that hit the limit is not reported";
 }
 
 TEST_F(OfferCheckerTest, VerticalsAreFirstComeFirstServed) {
-  OfferChecker checker(10, m_machine);
+  OfferChecker checker(10, RunProgramVersion(), RunPathTokens(), m_machine);
   // The first of vertical 7 fails a machine rule, so the second can have it; the third cannot.
   const Offers offers{Offer({{"v", 7}, {"disk", 200000}}), Offer({{"v", 7}}), Offer({{"v", 7}, {"disk", 200000}}),
                       Offer(), Offer(), Offer({{"v", -1}}), Offer({{"v", -1}})};
@@ -149,18 +150,18 @@ TEST_F(OfferCheckerTest, VerticalsAreFirstComeFirstServed) {
 }
 
 TEST_F(OfferCheckerTest, AnExclusiveOfferOnlyAsTheFirstAccepted) {
-  OfferChecker checker(10, m_machine);
+  OfferChecker checker(10, RunProgramVersion(), RunPathTokens(), m_machine);
   const Offers offers{Offer({{"v", 1}, {"ram", 999999}}), Offer({{"v", 2}, {"exc", true}}), Offer({{"v", 3}})};
   EXPECT_EQ(Pass(checker, offers), (Offers{offers[1]})) << "a rejected offer before it does not count";
 
-  OfferChecker later(10, m_machine);
+  OfferChecker later(10, RunProgramVersion(), RunPathTokens(), m_machine);
   const Offers after{Offer({{"v", 1}}), Offer({{"v", 2}, {"exc", true}}), Offer({{"v", 3}})};
   EXPECT_EQ(Pass(later, after), (Offers{after[0], after[2]}));
   EXPECT_EQ(Reason(after[1]), "EXCLUSIVE, BUT ANOTHER OFFER ALREADY PRESENT");
 }
 
 TEST_F(OfferCheckerTest, MachineValuesAreAskedOncePerPassWhileTheyAnswer) {
-  OfferChecker checker(10, m_machine);
+  OfferChecker checker(10, RunProgramVersion(), RunPathTokens(), m_machine);
   m_machine->ramError = 87;
   const Offers offers{Offer({{"v", 1}, {"ram", 100}, {"disk", 2500}, {"cpu", 2000}}),
                       Offer({{"v", 2}, {"ram", 100}, {"disk", 2500}, {"cpu", 2000}}),
@@ -211,7 +212,7 @@ TEST_F(OfferCheckerTest, RequirementRulesAndTheirReasons) {
     SCOPED_TRACE(test.rules.dump());
     m_machine = std::make_shared<StandInMachine>();
     test.machine(*m_machine);
-    OfferChecker checker(10, m_machine);
+    OfferChecker checker(10, RunProgramVersion(), RunPathTokens(), m_machine);
     const auto offer = Offer(test.rules);
     bool stop = false;
     EXPECT_EQ(checker.IsEligible(offer, stop), test.reason.empty());

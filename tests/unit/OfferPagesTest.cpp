@@ -108,7 +108,7 @@ class OfferPagesTest : public ::testing::Test {
     const std::string adId = win::ToUtf8(refserver::NewScenario(L"page-offer"));
     json element = {{"ad", {{"o", adId}, {"f", "flow"}}},
                     {"ps", {{"i", "i.png"}, {"dn", name}, {"u", "u.exe"}, {"cp", privacy}, {"ctu", terms}}}};
-    return std::make_shared<Package>(CreateAnalyticsContext(), element, false, "", 0);
+    return std::make_shared<Package>(CreateAnalyticsContext(*ConfigurationManager::GetInstance()), element, false, "", 0);
   }
 
   // Creates the page in the parent, where the page host would put it, hidden.

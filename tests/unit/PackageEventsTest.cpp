@@ -32,14 +32,13 @@ class EventsTest : public ::testing::Test {
   void TearDown() override {
     // Events still on their way belong to this test: they must not arrive during the next one.
     EXPECT_TRUE(WaitForEventThreads(std::chrono::seconds(60)));
-    m_config->m_analyticsUrl = m_savedUrl;
     SetRetryPauseForTesting(m_savedPause);
   }
   // An offer package whose ad id is unique to this test, so its events can be told apart.
   std::shared_ptr<Package> NewOffer() {
     m_adId = win::ToUtf8(refserver::NewScenario(L"offer"));
     json element = {{"ad", {{"o", m_adId}, {"f", "flow"}}}, {"ps", {{"i", "i.png"}, {"dn", "Name"}, {"u", "u.exe"}}}};
-    return std::make_shared<Package>(CreateAnalyticsContext(), element, false, "", 0);
+    return std::make_shared<Package>(CreateAnalyticsContext(*ConfigurationManager::GetInstance()), element, false, "", 0);
   }
   json Events() {
     return refserver::Control(L"GET", win::FromUtf8("events?since=" + std::to_string(m_since) + "&package=" + m_adId))
@@ -50,8 +49,9 @@ class EventsTest : public ::testing::Test {
     for (const auto& event : Events()) codes.push_back(event.at("record").at("6").get<std::string>());
     return codes;
   }
-  void FailAnalytics(const wchar_t* directives) {
-    m_config->m_analyticsUrl = refserver::FaultUrl(refserver::NewScenario(L"zbd"), directives, L"zbd");
+  // The package's events go to the back end's analytics endpoint with these fault directives.
+  static void FailAnalytics(Package& package, const wchar_t* directives) {
+    package.m_analyticsUrl = refserver::FaultUrl(refserver::NewScenario(L"zbd"), directives, L"zbd");
   }
 
   std::shared_ptr<ConfigurationManager> m_config;
@@ -79,11 +79,11 @@ TEST_F(EventsTest, ADeliveredFinalEventStopsLaterOnes) {
 
 TEST_F(EventsTest, AnAnswerUpTo399DeliversAndMinusOneIsFinal) {
   const auto offer = NewOffer();
-  FailAnalytics(L"status=399");
+  FailAnalytics(*offer, L"status=399");
   offer->SendEvent(-1, {{"13", "EXEC FAILED2"}});
   offer->WaitForEvents();
   EXPECT_TRUE(offer->m_finalEventDelivered) << "one attempt, answered 399";
-  m_config->m_analyticsUrl = m_savedUrl;
+  offer->m_analyticsUrl = m_savedUrl;
   offer->SendEvent(5);
   offer->WaitForEvents();
   EXPECT_EQ(Codes(), std::vector<std::string>{"-1"});
@@ -102,12 +102,12 @@ TEST_F(EventsTest, EventOneIsNotFinal) {
 
 TEST_F(EventsTest, AFailedFinalEventDoesNotStopLaterOnes) {
   const auto offer = NewOffer();
-  FailAnalytics(L"status=500");
+  FailAnalytics(*offer, L"status=500");
   offer->SendEvent(4);
   offer->WaitForEvents();
   EXPECT_FALSE(offer->m_finalEventDelivered);
   EXPECT_EQ(Codes().size(), 2u) << "two attempts, both stored with status 500";
-  m_config->m_analyticsUrl = m_savedUrl;
+  offer->m_analyticsUrl = m_savedUrl;
   offer->SendEvent(5);
   offer->WaitForEvents();
   EXPECT_TRUE(offer->m_finalEventDelivered);
@@ -116,7 +116,7 @@ TEST_F(EventsTest, AFailedFinalEventDoesNotStopLaterOnes) {
 
 TEST_F(EventsTest, ASecondAttemptDelivers) {
   const auto offer = NewOffer();
-  FailAnalytics(L"status=503:200");
+  FailAnalytics(*offer, L"status=503:200");
   offer->SendEvent(3);
   offer->WaitForEvents();
   EXPECT_TRUE(offer->m_finalEventDelivered);
@@ -125,11 +125,11 @@ TEST_F(EventsTest, ASecondAttemptDelivers) {
 
 TEST_F(EventsTest, WaitingEndsWhenTheBackEndIsDownOrFailing) {
   const auto offer = NewOffer();
-  m_config->m_analyticsUrl = L"https://127.0.0.9/zbd";  // nothing listens there
+  offer->m_analyticsUrl = L"https://127.0.0.9/zbd";  // nothing listens there
   offer->SendEvent(5);
   offer->WaitForEvents();
   EXPECT_FALSE(offer->m_finalEventDelivered);
-  FailAnalytics(L"status=500");
+  FailAnalytics(*offer, L"status=500");
   offer->SendEvent(5);
   offer->WaitForEvents();
   EXPECT_FALSE(offer->m_finalEventDelivered);
@@ -154,7 +154,7 @@ TEST_F(EventsTest, ManyConcurrentEventsEndWithNothingPending) {
 // their way lives until they end, and the process's bounded wait at its end sees them finish.
 TEST_F(EventsTest, APackageLetGoLivesUntilItsEventsEnd) {
   auto offer = NewOffer();
-  FailAnalytics(L"delay=1500");
+  FailAnalytics(*offer, L"delay=1500");
   offer->SendEvent(1);
   offer->SendEvent(1);
   std::weak_ptr<Package> watched = offer;
@@ -170,7 +170,7 @@ TEST_F(EventsTest, APackageLetGoLivesUntilItsEventsEnd) {
 TEST_F(EventsTest, EveryAttemptCarriesTheHeadersTheEventWasSentWith) {
   const auto offer = NewOffer();
   const std::wstring scenario = refserver::NewScenario(L"zbd");
-  m_config->m_analyticsUrl = refserver::FaultUrl(scenario, L"status=503:200", L"zbd");
+  offer->m_analyticsUrl = refserver::FaultUrl(scenario, L"status=503:200", L"zbd");
   const long long since = refserver::LastRequestId();
   ASSERT_FALSE(offer->m_requestHeaders.empty());
   const auto [name, value] = offer->m_requestHeaders.front();

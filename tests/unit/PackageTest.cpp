@@ -33,7 +33,7 @@ json Offer() {
 }
 
 std::shared_ptr<Package> Build(const json& element, int position = 0) {
-  return std::make_shared<Package>(CreateAnalyticsContext(), element, false, "", position);
+  return std::make_shared<Package>(CreateAnalyticsContext(*ConfigurationManager::GetInstance()), element, false, "", position);
 }
 
 // Country code and publisher id as the configuration would hold them, restored afterwards.
@@ -193,7 +193,7 @@ TEST_F(PackageTest, PresetsOverrideExplicitValues) {
 TEST_F(PackageTest, ChannelDefaultsToTheConstructorsValue) {
   json element = Offer();
   element["ps"].erase("c");
-  EXPECT_EQ(std::make_shared<Package>(CreateAnalyticsContext(), element, false, "given", 0)->m_channel, "given");
+  EXPECT_EQ(std::make_shared<Package>(CreateAnalyticsContext(*ConfigurationManager::GetInstance()), element, false, "given", 0)->m_channel, "given");
 }
 
 TEST_F(PackageTest, UserIdPlaceholderNeedsAMachineGuid) {
@@ -225,7 +225,7 @@ TEST_F(PackageTest, PlaceholderValueHoldingItsOwnPatternIsInsertedOnce) {
 
 TEST(MainPackage, RecordBeforeAndAfterTheConfiguration) {
   auto config = ConfigurationManager::GetInstance();
-  auto main = std::make_shared<Package>(CreateAnalyticsContext(), true, L"", L"", L"", L"");
+  auto main = std::make_shared<Package>(CreateAnalyticsContext(*ConfigurationManager::GetInstance()), true, L"", L"", L"", L"");
   EXPECT_TRUE(main->m_isMainProduct);
   EXPECT_TRUE(main->m_placeholders.empty());
   EXPECT_EQ(main->m_eventRecord["5"], "");
@@ -234,7 +234,7 @@ TEST(MainPackage, RecordBeforeAndAfterTheConfiguration) {
 
   const std::wstring savedName = config->m_productName;
   config->m_productName = L"Demo Player";
-  main->ReinitializeMain(CreateAnalyticsContext(), L"Demo Player", L"fl", L"Demo Player", L"ch");
+  main->ReinitializeMain(CreateAnalyticsContext(*ConfigurationManager::GetInstance()), L"Demo Player", L"fl", L"Demo Player", L"ch");
   config->m_productName = savedName;
   EXPECT_EQ(main->m_displayName, "Demo Player");
   EXPECT_EQ(main->m_eventRecord["22"], "Demo Player");

@@ -112,7 +112,7 @@ using PostJsonTest = ReferenceBackEnd;
 TEST_F(PostJsonTest, AnyStatusIsAResponse) {
   std::string response = "kept:";
   uint32_t status = 0;
-  EXPECT_TRUE(PostJson(L"https://localhost/o", MakeConfigurationRequestBody(), {}, response, status));
+  EXPECT_TRUE(PostJson(L"https://localhost/o", MakeConfigurationRequestBody(*ConfigurationManager::GetInstance()), {}, response, status));
   EXPECT_EQ(status, 200u);
   EXPECT_EQ(response.rfind("kept:{", 0), 0u) << "the body is appended to what the caller had";
 
@@ -151,7 +151,7 @@ TEST_F(PostJsonTest, HttpSchemeAndQueryStillGoOverTlsToThePath) {
   const std::wstring scenario = refserver::NewScenario(L"scheme");
   std::string response;
   uint32_t status = 0;
-  ASSERT_TRUE(PostJson(L"http://localhost:8080/t/" + scenario + L"/-/o?x=1&y=2#frag", MakeConfigurationRequestBody(),
+  ASSERT_TRUE(PostJson(L"http://localhost:8080/t/" + scenario + L"/-/o?x=1&y=2#frag", MakeConfigurationRequestBody(*ConfigurationManager::GetInstance()),
                        {}, response, status));
   EXPECT_EQ(status, 200u);
   const json seen = refserver::RequestsSince(m_firstRequest, "/t/" + Utf8(scenario) + "/");
@@ -162,10 +162,10 @@ TEST_F(PostJsonTest, HttpSchemeAndQueryStillGoOverTlsToThePath) {
 TEST_F(PostJsonTest, ZeroByteInsideAChunkLosesTheRestOfThatChunkOnly) {
   std::string plain;
   uint32_t status = 0;
-  ASSERT_TRUE(PostJson(L"https://localhost/o", MakeConfigurationRequestBody(), {}, plain, status));
+  ASSERT_TRUE(PostJson(L"https://localhost/o", MakeConfigurationRequestBody(*ConfigurationManager::GetInstance()), {}, plain, status));
   std::string cut;
   const std::wstring scenario = refserver::NewScenario(L"nul");
-  ASSERT_TRUE(PostJson(refserver::FaultUrl(scenario, L"chunked=16,nul=20", L"o"), MakeConfigurationRequestBody(), {},
+  ASSERT_TRUE(PostJson(refserver::FaultUrl(scenario, L"chunked=16,nul=20", L"o"), MakeConfigurationRequestBody(*ConfigurationManager::GetInstance()), {},
                        cut, status));
   // Chunks reach WinHTTP's reads in pieces we do not control; what is certain: the text before the
   // zero byte arrives, something after it is lost, and the end of the body still arrives.
@@ -185,17 +185,17 @@ using RequestConfigurationTest = ReferenceBackEnd;
 
 TEST_F(RequestConfigurationTest, ParsesTheConfigurationAndSendsTheBody) {
   UseConfigFaults(L"plain", L"-");
-  const auto config = ApiManager::GetInstance()->RequestConfiguration();
+  const auto config = ApiManager::GetInstance()->RequestConfiguration(*ConfigurationManager::GetInstance());
   ASSERT_TRUE(config);
   EXPECT_TRUE(config->contains("i"));
   const json seen = ConfigRequests();
   ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0]["body"], MakeConfigurationRequestBody());
+  EXPECT_EQ(seen[0]["body"], MakeConfigurationRequestBody(*ConfigurationManager::GetInstance()));
 }
 
 TEST_F(RequestConfigurationTest, AFailedAttemptIsRetriedAndOnlyTheLastBodyCounts) {
   UseConfigFaults(L"retry", L"status=503:200");
-  const auto config = ApiManager::GetInstance()->RequestConfiguration();
+  const auto config = ApiManager::GetInstance()->RequestConfiguration(*ConfigurationManager::GetInstance());
   EXPECT_TRUE(config->contains("i"));
   EXPECT_EQ(ConfigRequests().size(), 2u);
 }
@@ -206,7 +206,7 @@ TEST_F(RequestConfigurationTest, StatusesUpTo399AreAnswersAndFrom400Failures) {
        std::vector<std::pair<const wchar_t*, size_t>>{{L"status=399", 1}, {L"status=400:200", 2}}) {
     SCOPED_TRACE(Utf8(directives));
     UseConfigFaults(L"range", directives);
-    const auto config = ApiManager::GetInstance()->RequestConfiguration();
+    const auto config = ApiManager::GetInstance()->RequestConfiguration(*ConfigurationManager::GetInstance());
     EXPECT_TRUE(config->contains("i"));
     EXPECT_EQ(ConfigRequests().size(), attempts);
   }
@@ -218,7 +218,7 @@ TEST(RetryPause, TheProductWaitsFiveSecondsBeforeAnotherAttempt) {
 
 TEST_F(RequestConfigurationTest, AfterThreeFailuresTheLastBodyIsParsedAnyway) {
   UseConfigFaults(L"three", L"status=500,body=json-error");
-  const auto config = ApiManager::GetInstance()->RequestConfiguration();
+  const auto config = ApiManager::GetInstance()->RequestConfiguration(*ConfigurationManager::GetInstance());
   EXPECT_EQ(*config, json::parse(R"({"error":"injectedfault"})"));  // white space removed
   EXPECT_EQ(ConfigRequests().size(), 3u);
 }
@@ -226,33 +226,33 @@ TEST_F(RequestConfigurationTest, AfterThreeFailuresTheLastBodyIsParsedAnyway) {
 TEST_F(RequestConfigurationTest, WhiteSpaceIsRemovedEverywhere) {
   // The configuration file's title is written with \u0020 escapes; real blanks would be removed.
   UseConfigFaults(L"ws", L"-");
-  const auto config = ApiManager::GetInstance()->RequestConfiguration();
+  const auto config = ApiManager::GetInstance()->RequestConfiguration(*ConfigurationManager::GetInstance());
   const std::string title = config->at("i").at("ct").get<std::string>();
   EXPECT_NE(title.find(' '), std::string::npos) << "escaped blanks survive: " << title;
 }
 
 TEST_F(RequestConfigurationTest, EmptyOrWhiteSpaceOnlyBodyFails) {
   UseConfigFaults(L"empty", L"body=empty");
-  EXPECT_THROW(ApiManager::GetInstance()->RequestConfiguration(), WelvaneException);
+  EXPECT_THROW(ApiManager::GetInstance()->RequestConfiguration(*ConfigurationManager::GetInstance()), WelvaneException);
   UseConfigFaults(L"wsonly", L"body=ws");
-  EXPECT_THROW(ApiManager::GetInstance()->RequestConfiguration(), WelvaneException);
+  EXPECT_THROW(ApiManager::GetInstance()->RequestConfiguration(*ConfigurationManager::GetInstance()), WelvaneException);
 }
 
 TEST_F(RequestConfigurationTest, NonJsonBodyFailsToParse) {
   UseConfigFaults(L"html", L"body=html");
-  EXPECT_THROW(ApiManager::GetInstance()->RequestConfiguration(), json::parse_error);
+  EXPECT_THROW(ApiManager::GetInstance()->RequestConfiguration(*ConfigurationManager::GetInstance()), json::parse_error);
 }
 
 TEST_F(RequestConfigurationTest, TransportFailureEndsAtOnceWithoutPause) {
   SetRetryPauseForTesting(std::chrono::milliseconds(60000));
   m_config->m_configUrl = L"https://127.0.0.9/o";
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_THROW(ApiManager::GetInstance()->RequestConfiguration(), WelvaneException);
+  EXPECT_THROW(ApiManager::GetInstance()->RequestConfiguration(*ConfigurationManager::GetInstance()), WelvaneException);
   // A pause would take a minute; the exception ends the attempts before any pause.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(50));
 }
 
 TEST_F(RequestConfigurationTest, NoEndpointFailsBeforeAnyRequest) {
   m_config->m_configUrl.clear();
-  EXPECT_THROW(ApiManager::GetInstance()->RequestConfiguration(), WelvaneException);
+  EXPECT_THROW(ApiManager::GetInstance()->RequestConfiguration(*ConfigurationManager::GetInstance()), WelvaneException);
 }

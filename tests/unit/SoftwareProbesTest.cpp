@@ -13,8 +13,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "backend/ConfigurationManager.h"
 #include "backend/AnalyticsContext.h"
 #include "eligibility/OfferChecker.h"
+#include "support/RunChecker.h"
 #include "packages/Package.h"
 #include "support/RefServer.h"
 #include "win/Handle.h"
@@ -168,7 +170,7 @@ class SoftwareProbesTest : public ::testing::Test {
     const std::string adId = win::ToUtf8(refserver::NewScenario(L"probe"));
     const json element = {{"ad", {{"o", adId}, {"f", "flow"}}},
                           {"ps", {{"i", "i.png"}, {"dn", "Name"}, {"u", "u.exe"}}}};
-    return std::make_shared<Package>(CreateAnalyticsContext(), element, false, "", 0);
+    return std::make_shared<Package>(CreateAnalyticsContext(*ConfigurationManager::GetInstance()), element, false, "", 0);
   }
 
   // The rejection reasons the back end received for the offer.
@@ -188,7 +190,7 @@ class SoftwareProbesTest : public ::testing::Test {
   // Runs one rule of a fresh engine on a fresh offer set up by `configure`: the reason it sent, ""
   // when the offer passed.
   std::string Verdict(Rule rule, const std::function<void(Package&)>& configure) {
-    OfferChecker checker(10);
+    OfferChecker checker(10, RunProgramVersion(), RunPathTokens());
     const auto offer = NewOffer();
     configure(*offer);
     const bool rejected = (checker.*rule)(*offer);
@@ -248,7 +250,7 @@ TEST_F(SoftwareProbesTest, ValuesAndTheirData) {
   EXPECT_EQ(data({app + L"missing\\seven"}), "") << "no value, nothing to convert";
 
   // A number the configuration writes wrongly is the configuration's fault: it leaves the engine.
-  OfferChecker checker(10);
+  OfferChecker checker(10, RunProgramVersion(), RunPathTokens());
   const auto offer = NewOffer();
   offer->m_registryValueData = {app + L"count\\seven"};
   bool stop = false;
@@ -261,7 +263,7 @@ TEST_F(SoftwareProbesTest, ValuesAndTheirData) {
 TEST_F(SoftwareProbesTest, FilesAndARunningProcess) {
   TempFolder folder;
   const std::wstring missing = folder.path / L"missing.txt", present = folder.MakeFile(L"present.txt");
-  OfferChecker checker(10);
+  OfferChecker checker(10, RunProgramVersion(), RunPathTokens());
   EXPECT_FALSE(checker.AnyFileExists({}));
   EXPECT_FALSE(checker.AnyFileExists({missing}));
   EXPECT_TRUE(checker.AnyFileExists({missing, present}));
@@ -314,7 +316,7 @@ TEST_F(SoftwareProbesTest, AppPathsNeedARegistrationNamingAnExistingFile) {
   EXPECT_EQ(apps({gone}, {user}), "REGISTRY INCLUDE APP NOT FOUND") << "required applications come first";
 
   // Both views are read on 64-bit Windows (Wine shares App Paths between them, Windows does not).
-  OfferChecker checker(10);
+  OfferChecker checker(10, RunProgramVersion(), RunPathTokens());
   checker.LoadAppPaths();
   const auto listed = [&](const std::wstring& name, REGSAM view) {
     int count = 0;
@@ -357,7 +359,7 @@ TEST_F(SoftwareProbesTest, AnUninstallKeepsTheOfferAwayForItsDays) {
     EXPECT_EQ(uninstall(L"hkey_current_user", value, false), "RULE CHECK FAILED") << win::ToUtf8(value);
   }
   // Such a stamp costs only its offer: the pass goes on.
-  OfferChecker checker(10);
+  OfferChecker checker(10, RunProgramVersion(), RunPathTokens());
   const auto bad = NewOffer(), good = NewOffer(), unknownHive = NewOffer();
   bad->m_uninstallChecks = {{L"hkey_current_user", path, L"letters", L"", 7, false}};
   good->m_vertical = 1;
