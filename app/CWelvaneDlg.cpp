@@ -6,6 +6,7 @@
 #include "packages/Package.h"
 #include "ui/ErrorPage.h"
 #include "resources/resource.h"
+#include "ui/AppMessageBox.h"
 #include "win/MessageBox.h"
 #include "win/Resources.h"
 #include "win/Text.h"
@@ -45,7 +46,7 @@ void CWelvaneDlg::ReleaseImages() {
 }
 
 BOOL CWelvaneDlg::OnInitDialog() {
-  win::SetMainWindow(Hwnd());
+  SetAppMainWindow(Hwnd());
   m_titleLabel.Attach(Hwnd(), IDC_PRODUCT_TITLE);
   m_productLogo.Attach(Hwnd(), IDC_PRODUCT_LOGO);
   m_headerLine.Attach(Hwnd(), IDC_HEADER_LINE);
@@ -68,7 +69,7 @@ BOOL CWelvaneDlg::OnInitDialog() {
   }
 
   const auto config = ConfigurationManager::GetInstance();
-  if (config->m_wizardType == kWizardUnknown) win::AppMessageBox(L"Unknown wizard type", MB_OK);
+  if (config->m_wizardType == kWizardUnknown) AppMessageBox(L"Unknown wizard type", MB_OK);
   std::wstring caption;
   switch (config->m_wizardType) {
     case kWizardDlm:
@@ -78,7 +79,7 @@ BOOL CWelvaneDlg::OnInitDialog() {
       caption = config->m_productName + L" ";
       break;
     default:
-      win::AppMessageBox(L"Invalid wizard type", MB_ICONERROR | MB_SYSTEMMODAL);
+      AppMessageBox(L"Invalid wizard type", MB_ICONERROR | MB_SYSTEMMODAL);
       EndDialog(1);
       return FALSE;
   }

@@ -8,7 +8,7 @@
 
 #include "ui/CStaticFromImage.h"
 #include "ui/IPage.h"
-#include "win/AppMessages.h"
+#include "ui/PageMessages.h"
 #include "win/Control.h"
 #include "win/Dialog.h"
 #include "win/Handle.h"

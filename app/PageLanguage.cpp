@@ -3,13 +3,13 @@
 #include "backend/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "ui/IPage.h"
-#include "win/MessageBox.h"
+#include "ui/AppMessageBox.h"
 
 bool ApplyLanguageToPages(LanguageManager& manager, const std::wstring& displayName, const std::vector<IPage*>& pages) {
   const auto config = ConfigurationManager::GetInstance();
   LocaleMessages messages;
   const bool loaded = manager.SetLanguage(displayName, config->m_productName, messages);
-  for (const std::wstring& text : messages) win::AppMessageBox(text, MB_OK);
+  for (const std::wstring& text : messages) AppMessageBox(text, MB_OK);
   if (!loaded) return false;
   for (IPage* page : pages) page->UpdateTexts();
   config->m_languageName = displayName;

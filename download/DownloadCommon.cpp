@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "download/DownloadManager.h"
-#include "win/AppMessages.h"
+#include "download/DownloadMessages.h"
 #include "win/Text.h"
 
 namespace download {

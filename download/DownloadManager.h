@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "backend/Singleton.h"
-#include "win/AppMessages.h"
+#include "download/DownloadMessages.h"
 #include "download/TargetPath.h"
 
 class DownloadManager : public Singleton<DownloadManager> {

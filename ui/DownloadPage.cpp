@@ -10,7 +10,7 @@
 #include "locale/LanguageManager.h"
 #include "packages/Package.h"
 #include "resources/pages.h"
-#include "win/AppMessages.h"
+#include "ui/PageMessages.h"
 #include "win/Text.h"
 
 DownloadPage::DownloadPage(std::shared_ptr<LanguageManager> languageManager, UINT templateId, HWND parent)

@@ -2,12 +2,12 @@
 
 #include "locale/LanguageManager.h"
 #include "resources/pages.h"
-#include "win/MessageBox.h"
+#include "ui/AppMessageBox.h"
 
 namespace {
 
 void ShowMessages(const LocaleMessages& messages) {
-  for (const std::wstring& text : messages) win::AppMessageBox(text, MB_OK);
+  for (const std::wstring& text : messages) AppMessageBox(text, MB_OK);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@
 #include "locale/LanguageManager.h"
 #include "packages/Package.h"
 #include "resources/pages.h"
-#include "win/AppMessages.h"
+#include "ui/PageMessages.h"
 #include "win/Gdiplus.h"
 #include "win/Handle.h"
 #include "win/Text.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "win/AppMessages.h"
+#include "ui/PageMessages.h"
 
 namespace {
 

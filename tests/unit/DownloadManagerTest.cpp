@@ -20,7 +20,7 @@
 #include "download/TargetPath.h"
 #include "support/RefServer.h"
 #include "win/Handle.h"
-#include "win/MessageBox.h"
+#include "ui/AppMessageBox.h"
 #include "win/Text.h"
 
 namespace {
@@ -188,7 +188,7 @@ class DownloadFileTest : public ::testing::Test {
     m_downloadFolder = NewFolder(L"welvane-dl");
     m_tempFolder = NewFolder(L"welvane-tmp");
     SetFallbackPauseForTesting(10ms);
-    win::SetAppMessageBoxHook([this](const std::wstring& text, UINT style) {
+    SetAppMessageBoxHook([this](const std::wstring& text, UINT style) {
       std::lock_guard<std::mutex> lock(m_boxesMutex);
       m_boxes.push_back(text);
       EXPECT_EQ(style, static_cast<UINT>(MB_OK));
@@ -198,7 +198,7 @@ class DownloadFileTest : public ::testing::Test {
     ASSERT_NE(m_recorder.Window(), nullptr) << "no window: error " << m_recorder.CreateError();
   }
   void TearDown() override {
-    win::SetAppMessageBoxHook({});
+    SetAppMessageBoxHook({});
     SetFallbackPauseForTesting(2000ms);
     RemoveFolder(m_downloadFolder);
     RemoveFolder(m_tempFolder);

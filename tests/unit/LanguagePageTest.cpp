@@ -16,7 +16,7 @@
 #include "ui/IPage.h"
 #include "ui/LanguagePage.h"
 #include "win/Control.h"
-#include "win/MessageBox.h"
+#include "ui/AppMessageBox.h"
 #include "win/Text.h"
 
 namespace {
@@ -32,13 +32,13 @@ constexpr UINT kMissing = 8999;
 class MessageBoxes {
  public:
   MessageBoxes() {
-    win::SetAppMessageBoxHook([this](const std::wstring& text, UINT style) {
+    SetAppMessageBoxHook([this](const std::wstring& text, UINT style) {
       m_texts.push_back(text);
       m_styles.push_back(style);
       return IDOK;
     });
   }
-  ~MessageBoxes() { win::SetAppMessageBoxHook({}); }
+  ~MessageBoxes() { SetAppMessageBoxHook({}); }
   const Names& Texts() const { return m_texts; }
   const std::vector<UINT>& Styles() const { return m_styles; }
 
@@ -179,7 +179,7 @@ TEST_F(LanguagePageTest, LanguageWhoseTableBreaksOffIsStillApplied) {
   ASSERT_EQ(m_window.Items(), (Names{L"English", L"zz_ZZ"}));
   Names log;
   RecordingPage page(m_manager, L"page", log);
-  win::SetAppMessageBoxHook([&log](const std::wstring& text, UINT) {
+  SetAppMessageBoxHook([&log](const std::wstring& text, UINT) {
     log.push_back(text);
     return IDOK;
   });
