@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include "download/TargetPath.h"
 #include "win/Handle.h"
 
 namespace {
@@ -40,7 +41,7 @@ void ForEachEntry(const std::wstring& path, Visit&& visit) {
     if (name == L"." || name == L"..") continue;
     const DWORD attributes = entry.dwFileAttributes;
     const bool realFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    visit(path + L"\\" + name, realFolder, attributes);
+    visit(JoinPath(path, name), realFolder, attributes);
   } while (FindNextFileW(find.Get(), &entry));
 }
 

@@ -5,15 +5,11 @@
 #include <cwctype>
 
 #include "download/ArchiveType.h"
+#include "download/TargetPath.h"
 #include "download/ZipExtract.h"
 #include "win/Handle.h"
 
 namespace {
-
-std::wstring Join(const std::wstring& folder, const std::wstring& name) {
-  if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) return folder + name;
-  return folder + L'\\' + name;
-}
 
 bool EndsWithExe(const std::wstring& name) {
   static constexpr wchar_t kExtension[] = L".exe";
@@ -29,7 +25,7 @@ bool EndsWithExe(const std::wstring& name) {
 
 std::wstring FindFirstExecutable(const std::wstring& folder) {
   WIN32_FIND_DATAW data{};
-  win::FindHandle find(FindFirstFileW(Join(folder, L"*.exe").c_str(), &data));
+  win::FindHandle find(FindFirstFileW(JoinPath(folder, L"*.exe").c_str(), &data));
   if (!find) return {};
   do {
     if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && EndsWithExe(data.cFileName)) return data.cFileName;
@@ -41,7 +37,7 @@ std::wstring PrepareInstaller(const std::wstring& path, int type, const std::wst
   try {
     if (type != kZipArchive || !UnzipArchive(path, folder)) return path;
     const std::wstring name = FindFirstExecutable(folder);
-    return name.empty() ? path : Join(folder, name);
+    return name.empty() ? path : JoinPath(folder, name);
   } catch (...) {
     // Out of memory: the downloaded file is started itself, as for any archive we cannot use.
     try {

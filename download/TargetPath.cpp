@@ -65,6 +65,12 @@ bool IsSafeFileName(std::wstring_view name) {
   return !IsDeviceName(name);
 }
 
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& relative) {
+  if (relative.empty()) return folder;
+  if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) return folder + relative;
+  return folder + L'\\' + relative;
+}
+
 BOOL AppendPath(std::wstring& path, const std::wstring& more) {
   std::wstring buffer = path;
   buffer.resize(std::max<size_t>(MAX_PATH, path.size() + more.size() + 2), L'\0');

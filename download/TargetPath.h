@@ -17,6 +17,10 @@ std::wstring FileNameFromUrl(std::wstring_view url);
 // extension such as "nul.txt").
 bool IsSafeFileName(std::wstring_view name);
 
+// `relative` below `folder` with one backslash between them, however long: C:\f or C:\f\ and a\b.exe
+// give C:\f\a\b.exe; an empty `relative` gives `folder`. Nothing is checked or canonicalized.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& relative);
+
 // Appends `more` to `path` with PathAppendW (the buffer holds at least MAX_PATH characters) and
 // cuts the result at its first zero. Returns PathAppendW's result; on failure `path` is unchanged.
 BOOL AppendPath(std::wstring& path, const std::wstring& more);

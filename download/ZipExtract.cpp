@@ -11,6 +11,7 @@
 // After unzip.h: it relies on the declarations that one brings in.
 #include <iowin32.h>
 
+#include "download/TargetPath.h"
 #include "download/ZipEntryName.h"
 #include "win/Handle.h"
 
@@ -54,12 +55,6 @@ bool CreateFolderTree(const std::wstring& path) {
     if (parent.back() != L':' && !CreateFolderTree(parent)) return false;
   }
   return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
-std::wstring Join(const std::wstring& folder, const std::wstring& relative) {
-  if (relative.empty()) return folder;
-  if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) return folder + relative;
-  return folder + L'\\' + relative;
 }
 
 // First pass: every entry's target, or the reason the archive is refused.
@@ -153,7 +148,7 @@ bool UnzipArchive(const std::wstring& zip, const std::wstring& folder, std::wstr
   std::vector<char> buffer(256 * 1024);
   std::wstring readyFolder = folder;  // the last folder known to exist, so runs of files in one folder check it once
   for (const Entry& entry : entries) {
-    const std::wstring path = Join(folder, entry.target.relativePath);
+    const std::wstring path = JoinPath(folder, entry.target.relativePath);
     const std::wstring parent =
         entry.target.isDirectory ? path : path.substr(0, path.find_last_of(L'\\'));
     if (parent != readyFolder) {

@@ -307,6 +307,14 @@ TEST(DownloadTargetPath, AppendPathJoinsWithOneBackslash) {
   EXPECT_EQ(deep, before);
 }
 
+TEST(DownloadTargetPath, JoinPathPutsOneBackslashBetweenAnyLengths) {
+  EXPECT_EQ(JoinPath(L"C:\\f", L"a\\b.exe"), L"C:\\f\\a\\b.exe");
+  EXPECT_EQ(JoinPath(L"C:\\f\\", L"b.exe"), L"C:\\f\\b.exe");
+  EXPECT_EQ(JoinPath(L"C:\\f", L""), L"C:\\f");
+  const std::wstring deep = L"C:\\" + std::wstring(300, L'd');
+  EXPECT_EQ(JoinPath(deep, L"x"), deep + L"\\x") << "no MAX_PATH limit: unpacking may go deeper";
+}
+
 TEST_F(DownloadFileTest, TargetPathsLieInTheGivenFolder) {
   EXPECT_EQ(DownloadManager::GetTargetPathForName(L"setup.exe", m_downloadFolder), InDownloads(L"setup.exe"));
   EXPECT_EQ(DownloadManager::GetTargetPathForName(L"setup.exe", m_tempFolder), m_tempFolder + L"\\setup.exe");
