@@ -2,24 +2,17 @@
 
 #include <windows.h>
 
-#include <cwctype>
 
 #include "download/ArchiveType.h"
 #include "download/TargetPath.h"
 #include "download/ZipExtract.h"
 #include "win/Handle.h"
+#include "win/Text.h"
 
 namespace {
 
-bool EndsWithExe(const std::wstring& name) {
-  static constexpr wchar_t kExtension[] = L".exe";
-  constexpr size_t length = 4;
-  if (name.size() <= length) return false;
-  for (size_t i = 0; i < length; ++i) {
-    if (std::towlower(name[name.size() - length + i]) != kExtension[i]) return false;
-  }
-  return true;
-}
+// "x.exe", not ".exe" alone.
+bool EndsWithExe(const std::wstring& name) { return name.size() > 4 && win::EndsWithNoCase(name, L".exe"); }
 
 }  // namespace
 

@@ -2,22 +2,10 @@
 
 #include <windows.h>
 
-#include <cwctype>
-
-namespace {
-
-bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::towlower(text[i]) != prefix[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
+#include "win/Text.h"
 
 bool IsAbsoluteUrl(std::wstring_view text) {
-  return StartsWithNoCase(text, L"http://") || StartsWithNoCase(text, L"https://");
+  return win::StartsWithNoCase(text, L"http://") || win::StartsWithNoCase(text, L"https://");
 }
 
 std::wstring OfferDownloadUrl(const std::wstring& filesUrl, const std::wstring& value) {

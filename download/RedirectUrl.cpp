@@ -3,6 +3,8 @@
 #include <cwctype>
 #include <vector>
 
+#include "win/Text.h"
+
 namespace {
 
 bool HasScheme(std::wstring_view text) {
@@ -102,14 +104,7 @@ std::wstring ResolveRedirect(std::wstring_view current, std::wstring_view locati
 
 namespace {
 
-bool IsHttps(std::wstring_view url) {
-  constexpr std::wstring_view scheme = L"https:";
-  if (url.size() < scheme.size()) return false;
-  for (std::size_t i = 0; i < scheme.size(); ++i) {
-    if (std::towlower(url[i]) != scheme[i]) return false;
-  }
-  return true;
-}
+bool IsHttps(std::wstring_view url) { return win::StartsWithNoCase(url, L"https:"); }
 
 }  // namespace
 

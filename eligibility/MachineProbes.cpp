@@ -4,12 +4,12 @@
 #include <shlwapi.h>
 
 #include <atomic>
-#include <cwctype>
 
 #include "machine/KnownFolder.h"
 #include "machine/SystemVersion.h"
 #include "machine/Wow64.h"
 #include "win/Handle.h"
+#include "win/Text.h"
 
 namespace {
 
@@ -69,9 +69,7 @@ class RealMachine : public MachineProbes {
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
-      std::wstring name = entry.szExeFile;
-      for (wchar_t& c : name) c = static_cast<wchar_t>(towlower(c));
-      names.push_back(std::move(name));
+      names.push_back(win::Lower(entry.szExeFile));
     }
     return true;
   }

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cwctype>
 
 #include "machine/Wow64.h"
+#include "win/Text.h"
 
 namespace win32 {
 
@@ -32,10 +32,6 @@ namespace {
 
 std::atomic<uint64_t> g_subkeyEnumerations{0};
 
-std::wstring Lower(std::wstring text) {
-  for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
 
 // `path` begins with `component` followed by a backslash.
 bool BeginsWithComponent(const std::wstring& path, const std::wstring& component) {
@@ -81,7 +77,7 @@ bool ApplyWow64View(std::wstring& path, REGSAM& mask) { return ApplyWow64View(pa
 bool ApplyWow64View(std::wstring& path, REGSAM& mask, bool wow64) {
   if (!BeginsWithSoftwarePrefix(path)) return false;
   const auto components = SplitPath(path);
-  if (Lower(components.at(2)) == L"wow6432node") {
+  if (win::Lower(components.at(2)) == L"wow6432node") {
     // No Wow6432Node on 32-bit Windows. On 64-bit Windows "software\" in the default view already
     // is the Wow6432Node branch.
     if (!wow64) return true;
@@ -196,7 +192,7 @@ bool ValueDataMatches(HKEY key, DWORD type, const std::wstring& valueName, const
       } catch (const RegistryError&) {
         return false;
       }
-      return Lower(std::move(data)) == expected;
+      return win::Lower(std::move(data)) == expected;
     }
     case REG_DWORD: {
       uint32_t data = 0;
@@ -236,7 +232,7 @@ std::vector<std::wstring> EnumerateSubkeys(HKEY key) {
     DWORD length = longest + 1;
     status = RegEnumKeyExW(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) throw RegistryError("Cannot enumerate subkeys: RegEnumKeyEx failed.", status);
-    names.push_back(Lower(std::wstring(buffer.data(), length)));
+    names.push_back(win::Lower(std::wstring(buffer.data(), length)));
   }
   return names;
 }

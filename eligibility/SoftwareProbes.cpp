@@ -1,6 +1,5 @@
 // The rules that look at what is installed or running: registry keys and values, files, processes,
 // App Paths registrations, recent uninstalls, Chrome and the Internet Explorer version.
-#include <cwctype>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -18,11 +17,6 @@ const wchar_t kAppPathsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\A
 
 // A value of the machine that cannot be converted (a time stamp, a version) costs only its offer.
 const char kRuleCheckFailed[] = "RULE CHECK FAILED";
-
-std::wstring Lower(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
-  return text;
-}
 
 size_t CountDots(const std::wstring& text) {
   size_t dots = 0;
@@ -49,7 +43,7 @@ bool OpenFullPath(std::wstring path, win::RegKey& key) {
 
 bool OfferChecker::CheckRegistryRules(Package& offer) {
   const auto anyCandidateExists = [this](const std::wstring& entry) {
-    for (const std::wstring& candidate : win32::ExpandKeyPath(Lower(entry))) {
+    for (const std::wstring& candidate : win32::ExpandKeyPath(win::Lower(entry))) {
       if (m_registry.KeyExists(candidate)) return true;
     }
     return false;
@@ -79,7 +73,7 @@ bool OfferChecker::CheckRegistryRules(Package& offer) {
   }
 
   for (const std::wstring& entry : offer.m_registryValueNames) {
-    const std::vector<std::wstring> candidates = win32::ExpandKeyPath(Lower(entry));
+    const std::vector<std::wstring> candidates = win32::ExpandKeyPath(win::Lower(entry));
     if (candidates.empty()) break;  // an empty entry ends the list
     for (const std::wstring& candidate : candidates) {
       const auto [keyPath, valueName] = win32::SplitAtLastBackslash(candidate);
@@ -94,7 +88,7 @@ bool OfferChecker::CheckRegistryRules(Package& offer) {
   }
 
   for (const std::wstring& entry : offer.m_registryValueData) {
-    for (const std::wstring& candidate : win32::ExpandKeyPath(Lower(entry))) {
+    for (const std::wstring& candidate : win32::ExpandKeyPath(win::Lower(entry))) {
       const auto [rest, data] = win32::SplitAtLastBackslash(candidate);
       const auto [keyPath, valueName] = win32::SplitAtLastBackslash(rest);
       if (!m_registry.KeyExists(keyPath)) continue;
@@ -127,7 +121,7 @@ bool OfferChecker::CheckRunningApplications(Package& offer) {
     if (m_probes->RunningProcesses(names)) m_runningProcesses = std::move(names);
   }
   for (const std::string& configured : offer.m_excludeIfRunning) {
-    const std::wstring name = Lower(win::Widen(configured, CP_THREAD_ACP));
+    const std::wstring name = win::Lower(win::Widen(configured, CP_THREAD_ACP));
     const size_t dots = CountDots(name);
     for (const std::wstring& process : m_runningProcesses) {
       // A name written without the extension matches the executable that has one.
@@ -200,7 +194,7 @@ bool OfferChecker::CheckUninstallChecks(Package& offer) {
   for (const UninstallCheck& check : offer.m_uninstallChecks) {
     std::wstring text;
     // An unknown hive name is the configuration's fault and leaves as an exception.
-    if (!m_registry.ReadValueAsString(Lower(check.registryRoot), Lower(check.registryKey), Lower(check.valueName),
+    if (!m_registry.ReadValueAsString(win::Lower(check.registryRoot), win::Lower(check.registryKey), win::Lower(check.valueName),
                                       text)) {
       continue;
     }

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cwctype>
 #include <vector>
 
 namespace win {
@@ -62,6 +63,23 @@ std::string Format(const char* format, ...) {
 
 void DebugOut(std::wstring_view text) {
   OutputDebugStringW(std::wstring(text).c_str());
+}
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view lowered) {
+  if (text.size() < lowered.size()) return false;
+  for (std::size_t i = 0; i < lowered.size(); ++i) {
+    if (static_cast<wchar_t>(std::towlower(text[i])) != lowered[i]) return false;
+  }
+  return true;
+}
+
+bool EndsWithNoCase(std::wstring_view text, std::wstring_view lowered) {
+  return text.size() >= lowered.size() && StartsWithNoCase(text.substr(text.size() - lowered.size()), lowered);
 }
 
 }  // namespace win

@@ -1,5 +1,5 @@
 #pragma once
-// Conversions between UTF-16 text and narrow bytes, and small formatting helpers.
+// Conversions between UTF-16 text and narrow bytes, case rules, and small formatting helpers.
 #include <string>
 #include <string_view>
 #include <windows.h>
@@ -17,6 +17,12 @@ inline std::string ToUtf8(std::wstring_view text) { return Narrow(text, CP_UTF8)
 // printf-style formatting into a std::wstring / std::string (GCC 12 has no <format>).
 std::wstring FormatW(const wchar_t* format, ...);
 std::string Format(const char* format, ...);
+
+// Every character lowered with towlower.
+std::wstring Lower(std::wstring text);
+// Whether `text` starts (ends) with `lowered`, which is given in lower case, whatever the case of `text`.
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view lowered);
+bool EndsWithNoCase(std::wstring_view text, std::wstring_view lowered);
 
 // Writes a line to the debugger output (visible with WINEDEBUG=+debugstr).
 void DebugOut(std::wstring_view text);
