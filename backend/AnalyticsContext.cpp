@@ -9,13 +9,10 @@
 #include "win/Text.h"
 
 AnalyticsContext CreateAnalyticsContext(ConfigurationManager& config) {
-  const std::string userId = config.GetUserId();
-  const std::string timestamp = config.GetSessionTimestamp();
-
   AnalyticsContext context;
-  context.headers.push_back(MakeSignatureHeader(userId, timestamp));
-  context.userId = userId;
-  context.sessionTimestamp = timestamp;
+  context.userId = config.GetUserId();
+  context.sessionTimestamp = config.GetSessionTimestamp();
+  context.headers.push_back(MakeSignatureHeader(context.userId, context.sessionTimestamp));
   context.countryCode = config.m_countryCode;
   context.publisherId = config.m_publisherId;
   context.ispb = config.m_ispb;
@@ -25,8 +22,8 @@ AnalyticsContext CreateAnalyticsContext(ConfigurationManager& config) {
   nlohmann::json& record = context.record;
   record = nlohmann::json::object();
   for (int i = 0; i <= 22; ++i) record[std::to_string(i)] = "";
-  record["1"] = userId;
-  record["2"] = timestamp;
+  record["1"] = context.userId;
+  record["2"] = context.sessionTimestamp;
   // The configuration's texts go as UTF-8, so those of the back end's configuration return as the
   // bytes it sent; the program's version is a fact of the executable and goes through the ANSI code page.
   record["3"] = win::ToUtf8(config.m_publisher);

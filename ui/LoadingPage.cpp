@@ -104,9 +104,10 @@ std::vector<std::shared_ptr<Package>> LoadingPage::LoadOffers(HWND page, const s
     }
     if (applied.readOffers) {
       OfferChecker checker(config->m_maxOffers, config->m_programVersion, config->GetPathTokens());
+      const AnalyticsContext context = CreateAnalyticsContext(*config);
       for (const nlohmann::json& element : response->at("o")) {
         if (config->m_closing) break;  // nobody will see them
-        auto offer = std::make_shared<Package>(CreateAnalyticsContext(*config), element, false, std::string(),
+        auto offer = std::make_shared<Package>(context, element, false, std::string(),
                                                static_cast<int>(offers.size()));
         bool stop = false;
         if (checker.IsEligible(offer, stop)) {

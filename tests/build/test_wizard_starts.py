@@ -32,9 +32,7 @@ def _in_wine_env(arch, command, env):
 
 def _no_32bit_wine():
     """Why 32-bit Windows programs cannot run here, or None when they can."""
-    script = (f'. "{ROOT}/scripts/wine32-env"; welvane_wine32_command >/dev/null && exit 0; '
-              f'welvane_kernel_runs_32bit && echo "no 32-bit Wine could be made" '
-              f'|| echo "this machine\'s kernel refuses 32-bit code"; exit 1')
+    script = f'. "{ROOT}/scripts/wine32-env"; welvane_wine32_command >/dev/null && exit 0; welvane_no_32bit_reason; exit 1'
     result = subprocess.run(["bash", "-c", script], capture_output=True, text=True)
     return None if result.returncode == 0 else result.stdout.strip()
 
