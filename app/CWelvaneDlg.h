@@ -14,6 +14,7 @@
 #include "win/Handle.h"
 
 class ErrorPage;
+struct LoadedOffers;
 class LanguageManager;
 class Package;
 
@@ -45,6 +46,7 @@ class CWelvaneDlg : public win::Dialog {
   bool ApplyLanguage(const std::wstring& displayName);
   void ShowError(const std::wstring& title, const std::wstring& text);
   void OnButtonClicked(ButtonType type);
+  void OnLoaded(LoadedOffers loaded, std::shared_ptr<Gdiplus::Image> logo);
   LRESULT OnLoadCompleteMessage(WPARAM, LPARAM);
   void StopLoading();
   void StopDownloadPages();

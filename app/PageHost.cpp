@@ -3,8 +3,10 @@
 #include "app/CWelvaneDlg.h"
 #include "app/DirectoryTree.h"
 #include "app/MainPackage.h"
+#include "app/OfferRecord.h"
 #include "app/PageLanguage.h"
 #include "backend/ConfigurationManager.h"
+#include "eligibility/OfferLoading.h"
 #include "locale/LanguageManager.h"
 #include "resources/resource.h"
 #include "download/RunProcess.h"
@@ -57,9 +59,8 @@ bool CWelvaneDlg::CreateInitialPages() {
   if (const std::wstring selected = languagePage->SelectedLanguage(); !selected.empty()) ApplyLanguage(selected);
   CreateAndAddPage(std::make_unique<LoadingPage>(m_languageManager, Hwnd()), area);
   if (auto* loading = dynamic_cast<LoadingPage*>(m_pages.back().get())) {
-    loading->m_onPackagesReady = [this](std::vector<std::shared_ptr<Package>> offers) {
-      m_offers = std::move(offers);
-      PostMessageW(Hwnd(), WM_LOADCOMPLETE, 0, 0);
+    loading->m_onLoaded = [this](LoadedOffers loaded, std::shared_ptr<Gdiplus::Image> logo) {
+      OnLoaded(std::move(loaded), std::move(logo));
     };
   }
   m_currentPage = 0;
@@ -84,6 +85,7 @@ void CWelvaneDlg::NavigateToPage(unsigned int index) {
   SetFocus(next->Hwnd());
   if (IPage* current = CurrentPage()) current->Show(false);
   m_currentPage = index;
+  RecordPageShown(*ConfigurationManager::GetInstance(), next);
   next->OnNavigateToPage();
 
   if (HMENU menu = GetSystemMenu(Hwnd(), FALSE)) {
@@ -121,6 +123,7 @@ void CWelvaneDlg::OnButtonClicked(ButtonType type) {
       break;
     case ButtonType::Accept:
     case ButtonType::Decline:
+      RecordPageAnswer(*ConfigurationManager::GetInstance(), CurrentPage(), type);
       NavigateToPage(m_currentPage + 1);
       break;
     case ButtonType::Close:
@@ -157,11 +160,18 @@ LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
   for (const auto& offer : m_offers) {
     CreateAndAddPage(std::make_unique<ProductPage>(m_languageManager, offer, Hwnd()), area);
   }
+  // Where the product is, recorded when its download or its installer's start is done.
+  const auto recordLaunchPath = [](const std::wstring& path) {
+    ConfigurationManager::GetInstance()->m_launchPath = path;
+  };
   if (wizardType == kWizardDlm) {
-    CreateAndAddPage(std::make_unique<DownloadPageDlm>(m_languageManager, Hwnd()), area);
+    auto download = std::make_unique<DownloadPageDlm>(m_languageManager, Hwnd());
+    download->m_onLaunchPath = recordLaunchPath;
+    CreateAndAddPage(std::move(download), area);
     CreateAndAddPage(std::make_unique<FinishPageDlm>(m_languageManager, Hwnd()), area);
   } else if (wizardType == kWizardIsv) {
     auto download = std::make_unique<DownloadPageIsv>(m_languageManager, Hwnd());
+    download->m_onLaunchPath = recordLaunchPath;
     download->m_onInstallStarted = [this] { m_installing = true; };
     download->m_onInstallFinished = [this] { m_installing = false; };
     CreateAndAddPage(std::move(download), area);
@@ -173,10 +183,21 @@ LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
   return 0;
 }
 
-// Image and logo downloads still on their way hand nothing over from now on and decode nothing.
+// The configuration has been applied: the run takes over the loading worker's settings, and the
+// pages after loading follow unless the loading page shows the configuration error.
+void CWelvaneDlg::OnLoaded(LoadedOffers loaded, std::shared_ptr<Gdiplus::Image> logo) {
+  const auto config = ConfigurationManager::GetInstance();
+  config->AdoptLoadedSettings(loaded.settings);
+  if (loaded.status == LoadedOffers::Status::kConfigurationError) return;
+  config->m_productLogo = std::move(logo);
+  m_offers = std::move(loaded.offers);
+  PostMessageW(Hwnd(), WM_LOADCOMPLETE, 0, 0);
+}
+
+// A loading result still on its way is not taken from now on.
 void CWelvaneDlg::StopLoading() {
   for (const auto& page : m_pages) {
-    if (auto* loading = dynamic_cast<LoadingPage*>(page.get())) loading->StopDownloads();
+    if (auto* loading = dynamic_cast<LoadingPage*>(page.get())) loading->StopLoading();
   }
 }
 

@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include "backend/ConfigurationManager.h"
+#include "backend/RunSettings.h"
 #include "backend/Identity.h"
 #include "backend/Signature.h"
 #include "machine/Wow64.h"
 #include "win/Text.h"
 
-AnalyticsContext CreateAnalyticsContext(ConfigurationManager& config) {
+AnalyticsContext CreateAnalyticsContext(RunSettings& config) {
   AnalyticsContext context;
   context.userId = config.GetUserId();
   context.sessionTimestamp = config.GetSessionTimestamp();

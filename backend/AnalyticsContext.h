@@ -8,7 +8,7 @@
 #include "backend/PathTokens.h"
 #include "backend/Request.h"
 
-class ConfigurationManager;
+struct RunSettings;
 
 struct AnalyticsContext {
   nlohmann::json record;
@@ -22,7 +22,7 @@ struct AnalyticsContext {
   PathTokenTable pathTokens;  // the default (32-bit) view's folder tokens
 };
 
-AnalyticsContext CreateAnalyticsContext(ConfigurationManager& config);
+AnalyticsContext CreateAnalyticsContext(RunSettings& config);
 
 // The envelope posted to the analytics endpoint: {"data":"<record as compact JSON>","table":"zb_analytics"}.
 std::string MakeAnalyticsEnvelope(const nlohmann::json& record);

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <thread>
 
-#include "backend/ConfigurationManager.h"
+#include "backend/RunSettings.h"
 #include "backend/Identity.h"
 #include "backend/Request.h"
 #include "backend/RetryPause.h"
@@ -22,7 +22,7 @@ std::string FirstTwoLettersLowered(const std::wstring& code) {
 
 }  // namespace
 
-std::string MakeConfigurationRequestBody(const ConfigurationManager& config) {
+std::string MakeConfigurationRequestBody(const RunSettings& config) {
   nlohmann::json request;
   request["prv"] = "0.1";
   // The run's identity and language are our own texts and go as UTF-8; the facts of this program and
@@ -46,7 +46,7 @@ std::string RemoveWhiteSpace(const std::string& text) {
   return kept;
 }
 
-std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration(const ConfigurationManager& config) {
+std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration(const RunSettings& config) {
   if (config.m_configUrl.empty()) throw WelvaneException();
 
   const std::string body = MakeConfigurationRequestBody(config);

@@ -7,14 +7,14 @@
 
 #include "backend/Singleton.h"
 
-class ConfigurationManager;
+struct RunSettings;
 
 class ApiManager : public Singleton<ApiManager> {
  public:
   // Up to three attempts; returns the parsed configuration. Throws WelvaneException when there is
   // no endpoint, the request cannot be made or the answer is empty, and the JSON library's
   // exceptions when the answer is not JSON or a request value is not valid UTF-8.
-  std::unique_ptr<nlohmann::json> RequestConfiguration(const ConfigurationManager& config);
+  std::unique_ptr<nlohmann::json> RequestConfiguration(const RunSettings& config);
 
  private:
   friend class Singleton<ApiManager>;
@@ -22,6 +22,6 @@ class ApiManager : public Singleton<ApiManager> {
 };
 
 // The request body: eight string members, compact, keys sorted, non-ASCII text as it is.
-std::string MakeConfigurationRequestBody(const ConfigurationManager& config);
+std::string MakeConfigurationRequestBody(const RunSettings& config);
 // Removes every byte the "C" locale calls white space (also inside JSON strings).
 std::string RemoveWhiteSpace(const std::string& text);

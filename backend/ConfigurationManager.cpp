@@ -4,8 +4,6 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include <ctime>
-
 #include "backend/Identity.h"
 #include "machine/KnownFolder.h"
 #include "win/Text.h"
@@ -106,34 +104,9 @@ void ConfigurationManager::InitializeInstaller() {
   }
 }
 
-std::string ConfigurationManager::GetSessionTimestamp() {
-  if (!m_sessionTimestamp.empty()) return m_sessionTimestamp;
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  std::string stamp;
-  if (localtime_s(&local, &now) == 0) {
-    char buffer[32] = {};
-    const size_t length = std::strftime(buffer, sizeof(buffer), "%Y%m%d%H%M%S", &local);
-    stamp.assign(buffer, length);
-  }
-  m_sessionTimestamp = stamp;
-  return stamp;
-}
-
-std::string ConfigurationManager::GetUserId() {
-  if (m_userId.empty()) m_userId = ReadMachineGuid();
-  return m_userId;
-}
-
-PathTokenTable ConfigurationManager::GetPathTokens() {
-  if (!m_pathTokensReady) {
-    BuildPathTokens(m_pathTokens, m_pathTokens64);
-    m_pathTokensReady = true;
-  }
-  return m_pathTokens;
-}
-
-PathTokenTable ConfigurationManager::GetPathTokens64() {
+RunSettings ConfigurationManager::Snapshot() {
+  GetSessionTimestamp();
+  GetUserId();
   GetPathTokens();
-  return m_pathTokens64;
+  return *this;
 }

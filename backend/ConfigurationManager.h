@@ -1,75 +1,32 @@
 #pragma once
-// Everything a run knows about itself: the build's constants, the back end's endpoints, the
-// folders of the run, the main product as configured, the chosen language and the packages.
-// Members are written by one thread at a time in a fixed order (see each writer) and read freely.
+// The run's one instance of its settings. Only the UI thread writes it: once the configuration
+// has been applied, at the named moments of a run (offer shown or answered, download done,
+// installer started, closing). Workers are given copies (Snapshot) and hand values back.
 #include <atomic>
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
-#include "backend/PathTokens.h"
+#include "backend/RunSettings.h"
 #include "backend/Singleton.h"
-#include "backend/WizardType.h"
-
-class Package;
-namespace Gdiplus {
-class Image;
-}
 
 // The wizard-type string fixed in the build ("DLM", "ISV", ...).
 extern const char* const kBuildWizardType;
 
-class ConfigurationManager : public Singleton<ConfigurationManager> {
+class ConfigurationManager : public Singleton<ConfigurationManager>, public RunSettings {
  public:
   // The flavour comes from the build; tests may name another one.
   // A wizard type the table does not know leaves m_wizardType at kWizardUnknown (the application tells
   // the user).
   explicit ConfigurationManager(const std::string& wizardType);
 
-  std::string GetSessionTimestamp();
-  std::string GetUserId();
-  // Copies of the folder-token tables, built on first use.
-  PathTokenTable GetPathTokens();
-  PathTokenTable GetPathTokens64();
+  // A copy of the run's settings for a worker, with the run's identity and folder tokens made first.
+  // Call it on the UI thread.
+  RunSettings Snapshot();
+  // Takes over what a loading worker made of its copy (the back end's answer applied). UI thread.
+  void AdoptLoadedSettings(const RunSettings& loaded) { static_cast<RunSettings&>(*this) = loaded; }
 
-  int m_wizardType = kWizardUnknown;
-  std::wstring m_productName;
-  std::wstring m_productUrl;
-  std::wstring m_productLogoUrl;
-  std::wstring m_privacyUrl;
-  std::wstring m_termsUrl;
-  std::wstring m_downloadFolder;
-  std::wstring m_productFileName;
-  std::wstring m_tempFolder;
-  std::wstring m_installArguments;
-  std::wstring m_installerId;
-  std::wstring m_launchPath;
-  std::wstring m_programVersion;
-  std::wstring m_configUrl;
-  std::wstring m_analyticsUrl;
-  std::wstring m_publisher;
-  std::wstring m_sourceId;
-  std::wstring m_channel;
-  std::wstring m_productFlow;
-  int m_maxOffers = 0;
-  std::wstring m_filesUrl;
-  std::wstring m_languageName;
-  std::wstring m_localeCode;
-  std::string m_countryCode;
-  std::string m_publisherId;
-  std::string m_ispb;
-  std::vector<std::shared_ptr<Package>> m_acceptedOffers;
-  std::vector<std::shared_ptr<Package>> m_shownOffers;
-  std::shared_ptr<Package> m_mainPackage;
-  std::shared_ptr<Gdiplus::Image> m_productLogo;
-  std::string m_sessionTimestamp;
-  std::string m_userId;
-  PathTokenTable m_pathTokens;
-  PathTokenTable m_pathTokens64;
-  bool m_pathTokensReady = false;
+  // Set once when the user closes the wizard; workers read it.
   std::atomic<bool> m_closing{false};
 
  private:

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "backend/ConfigurationManager.h"
+#include "backend/RunSettings.h"
 #include "backend/JsonNumber.h"
 #include "win/Text.h"
 
@@ -18,7 +18,7 @@ std::wstring OptionalText(const nlohmann::json& object, const char* key) {
 
 }  // namespace
 
-AppliedConfiguration ApplyConfigurationResponse(const nlohmann::json& response, ConfigurationManager& config) {
+AppliedConfiguration ApplyConfigurationResponse(const nlohmann::json& response, RunSettings& config) {
   AppliedConfiguration applied;
   if (response.is_object() && response.contains("l")) config.m_countryCode = response.at("l").get<std::string>();
 

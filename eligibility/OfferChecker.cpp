@@ -13,6 +13,7 @@ OfferChecker::OfferChecker(int maxOffers, std::wstring programVersion, PathToken
 
 void OfferChecker::Reject(Package& offer, const std::string& reason) {
   offer.SendEvent(2, nlohmann::json{{"13", reason}});
+  m_rejections.push_back({offer.m_adId, reason});
 }
 
 bool OfferChecker::IsEligible(const std::shared_ptr<Package>& offerPointer, bool& stop) {

@@ -18,6 +18,12 @@
 
 class Package;
 
+// An offer the pass turned down, and the rule's reason (as sent with its event 2).
+struct Rejection {
+  std::string offerId;
+  std::string reason;
+};
+
 class OfferChecker {
  public:
   // `programVersion` is this program's, for the platform-version rule; `pathTokens` the folder tokens
@@ -75,9 +81,11 @@ class OfferChecker {
   bool m_ieVersionKnown = false;
   bool m_ieVersionFound = false;
   std::wstring m_ieVersion;
+  // Every rejection of the pass so far, in order.
+  std::vector<Rejection> m_rejections;
 
  private:
-  // Sends event 2 with {"13": reason} and does not wait for it.
+  // Sends event 2 with {"13": reason} and does not wait for it; keeps the rejection.
   void Reject(Package& offer, const std::string& reason);
 
   std::wstring m_programVersion;

@@ -6,9 +6,7 @@
 #include "backend/ConfigurationManager.h"
 #include "download/DownloadManager.h"
 #include "download/InstallerStep.h"
-#include "download/PackageRequest.h"
 #include "locale/LanguageManager.h"
-#include "packages/Package.h"
 #include "resources/pages.h"
 #include "ui/PageMessages.h"
 #include "win/Text.h"
@@ -29,7 +27,7 @@ DownloadPage::DownloadPage(std::shared_ptr<LanguageManager> languageManager, UIN
   });
 }
 
-DownloadPage::~DownloadPage() { DownloadPage::StopWork(); }
+DownloadPage::~DownloadPage() { StopWork(); }
 
 BOOL DownloadPage::OnInitDialog() {
   m_progress.Attach(Item(IDC_PROGRESS));
@@ -41,38 +39,67 @@ BOOL DownloadPage::OnInitDialog() {
 }
 
 void DownloadPage::OnNavigateToPage() {
+  if (m_plan) return;  // the plan runs once per run
   const auto config = ConfigurationManager::GetInstance();
-  m_downloadQueue.push_back({config->m_mainPackage, 0});
-  const auto accepted = config->m_acceptedOffers;
-  for (std::size_t i = 0; i < accepted.size(); ++i) m_downloadQueue.push_back({accepted[i], i + 1});
-  StartNextDownload();
+  const InstallPlanSettings settings{config->m_wizardType,    config->m_productUrl, config->m_productFileName,
+                                     config->m_downloadFolder, config->m_tempFolder, config->m_filesUrl,
+                                     config->m_installArguments};
+  m_plan.emplace(settings, config->m_mainPackage, config->m_acceptedOffers);
+  Do(m_plan->Start());
 }
 
 void DownloadPage::OnTimer(UINT_PTR id) {
   if (id == kDownloadTimer) CheckDownload();
+  if (id == kMainInstallTimer) CheckMainInstall();
   if (id == kOfferInstallTimer) CheckOfferInstalls();
 }
 
 bool DownloadPage::Stopped() const { return m_stopped || ConfigurationManager::GetInstance()->m_closing; }
 
-DownloadPage::Target DownloadPage::OfferTarget(const QueuedDownload& download) const {
-  const auto config = ConfigurationManager::GetInstance();
-  return {OfferDownloadUrl(config->m_filesUrl, win::FromUtf8(download.package->m_downloadUrl)), L"",
-          MakePackageFolder(config->m_tempFolder, download.index)};
+void DownloadPage::Do(InstallStep step) {
+  ReportLaunchPath();
+  switch (step.kind) {
+    case InstallStep::Kind::kDownload:
+      StartDownload(step.target);
+      break;
+    case InstallStep::Kind::kStartMainInstaller:
+      if (m_onInstallStarted) m_onInstallStarted();
+      OnInstallersStarting();
+      StartMainInstall(step.items.front());
+      break;
+    case InstallStep::Kind::kStartOffers:
+      if (m_onInstallStarted) m_onInstallStarted();
+      OnInstallersStarting();
+      StartOfferInstalls(std::move(step.items));
+      break;
+    case InstallStep::Kind::kFinished:
+      if (m_buttonCallback) m_buttonCallback(ButtonType::Next);
+      break;
+    case InstallStep::Kind::kFailed:
+      if (m_errorCallback) {
+        m_errorCallback(m_languageManager->GetString(step.errorTitleKey),
+                        m_languageManager->GetString(step.errorTextKey));
+      }
+      break;
+  }
 }
 
-void DownloadPage::StartNextDownload() {
-  if (Stopped() || m_downloadQueue.empty()) return;
-  const QueuedDownload& front = m_downloadQueue.front();
-  const Target target = front.package && front.package->m_isMainProduct ? MainTarget() : OfferTarget(front);
+void DownloadPage::ReportLaunchPath() {
+  if (!m_plan || m_plan->LaunchPath() == m_reportedLaunchPath) return;
+  m_reportedLaunchPath = m_plan->LaunchPath();
+  if (m_onLaunchPath) m_onLaunchPath(m_reportedLaunchPath);
+}
+
+void DownloadPage::StartDownload(const DownloadTarget& target) {
+  if (Stopped()) return;
   const HWND page = Hwnd();
   m_downloadResult = std::async(std::launch::async, [target, page]() -> DownloadOutcome {
     try {
       const auto manager = DownloadManager::GetInstance();
-      auto result = manager->DownloadFile(target.url, page, target.fileName, target.folder);
-      return {std::move(result), manager->m_lastDownloadedFile};
+      const auto [ok, text] = manager->DownloadFile(target.url, page, target.fileName, target.folder);
+      return {ok, text, ok ? manager->m_lastDownloadedFile : std::wstring()};
     } catch (const std::exception& error) {
-      return {{false, win::FromUtf8(error.what())}, L""};
+      return {false, win::FromUtf8(error.what()), L""};
     }
   });
   SetTimer(Hwnd(), kDownloadTimer, 100, nullptr);
@@ -81,32 +108,43 @@ void DownloadPage::StartNextDownload() {
 void DownloadPage::CheckDownload() {
   if (!IsReady(m_downloadResult)) return;
   KillTimer(Hwnd(), kDownloadTimer);
-  const QueuedDownload done = m_downloadQueue.front();
-  m_downloadQueue.pop_front();
-  const auto [result, savedPath] = m_downloadResult.get();
-  if (Stopped() || !done.package) return;  // the run is ending: nothing more is reported or started
-
-  if (result.first) {
-    OnDownloaded(done, savedPath);
-  } else {
-    done.package->SendEvent(-1, FailurePayload(kDownloadFailed + result.second));
-    if (done.package->m_isMainProduct) {
-      m_downloadQueue.clear();  // nothing further is downloaded or started
-      OnMainDownloadFailed(result.second);
-      return;
-    }
-  }
-  if (!m_downloadQueue.empty()) {
-    StartNextDownload();
-  } else {
-    OnDownloadsDone();
-  }
+  const DownloadOutcome outcome = m_downloadResult.get();
+  if (Stopped()) return;  // the run is ending: nothing more is reported or started
+  Do(m_plan->DownloadEnded(outcome));
 }
 
-DownloadPage::InstallItem DownloadPage::MakeInstallItem(const std::shared_ptr<Package>& package,
-                                                        const std::wstring& savedPath,
-                                                        const std::wstring& arguments) const {
-  return {package, savedPath, savedPath.substr(0, savedPath.find_last_of(L'\\')), arguments};
+void DownloadPage::StartMainInstall(const InstallItem& item) {
+  m_mainStart = std::async(std::launch::async, [item]() {
+    MainStart start;
+    if (ConfigurationManager::GetInstance()->m_closing) {  // nothing starts once closing has begun
+      start.started.error = ERROR_CANCELLED;
+      return start;
+    }
+    try {
+      start.started = StartInstallerStep(item.path, item.arguments, item.folder, &start.path);
+    } catch (const std::exception&) {
+      start.started.error = ERROR_NOT_ENOUGH_MEMORY;
+    }
+    return start;
+  });
+  SetTimer(Hwnd(), kMainInstallTimer, 100, nullptr);
+}
+
+// Polls the start, then the process itself: the UI thread never waits for the installer.
+void DownloadPage::CheckMainInstall() {
+  if (!m_mainStartTaken) {
+    if (!IsReady(m_mainStart)) return;
+    m_mainInstaller = m_mainStart.get();
+    m_mainStartTaken = true;
+  }
+  if (m_mainInstaller.started.error == 0 &&
+      WaitForSingleObject(m_mainInstaller.started.process.Get(), 0) == WAIT_TIMEOUT) {
+    return;
+  }
+  KillTimer(Hwnd(), kMainInstallTimer);
+  if (Stopped()) return;
+  if (m_onInstallFinished) m_onInstallFinished();
+  Do(m_plan->MainInstallerEnded(m_mainInstaller.started.error, m_mainInstaller.path));
 }
 
 void DownloadPage::StartOfferInstalls(std::vector<InstallItem> items) {
@@ -129,39 +167,22 @@ void DownloadPage::StartOfferInstalls(std::vector<InstallItem> items) {
 void DownloadPage::CheckOfferInstalls() {
   if (!IsReady(m_offerInstallResult)) return;
   KillTimer(Hwnd(), kOfferInstallTimer);
-  const std::vector<ProcessResult> results = m_offerInstallResult.get();
-  // An install is reported only for an installer that was started.
-  for (std::size_t i = 0; i < results.size() && i < m_startingOffers.size(); ++i) {
-    const auto& package = m_startingOffers[i].package;
-    if (results[i].second == 0) {
-      package->SendEvent(3);
-    } else {
-      package->SendEvent(-1, FailurePayload(ExecFailedText(results[i].second)));
-    }
-  }
+  const std::vector<InstallItem> items = std::move(m_startingOffers);
   m_startingOffers.clear();
-  if (!Stopped()) OnOffersStarted();
-}
-
-void DownloadPage::SendMainDownloadFailedToOffers(const std::wstring& text) {
-  const auto accepted = ConfigurationManager::GetInstance()->m_acceptedOffers;
-  for (const auto& offer : accepted) offer->SendEvent(-1, FailurePayload(kMainProductDownloadFailed + text));
-}
-
-void DownloadPage::ReportNext() {
-  if (m_buttonCallback) m_buttonCallback(ButtonType::Next);
-}
-
-void DownloadPage::ReportError(const std::string& titleKey, const std::string& textKey) {
-  if (m_errorCallback) m_errorCallback(m_languageManager->GetString(titleKey), m_languageManager->GetString(textKey));
+  const InstallStep next = m_plan->OffersStarted(items, m_offerInstallResult.get());
+  if (Stopped()) return;
+  if (m_onInstallFinished) m_onInstallFinished();
+  Do(next);
 }
 
 void DownloadPage::StopWork() {
   m_stopped = true;
   if (Hwnd()) {
     KillTimer(Hwnd(), kDownloadTimer);
+    KillTimer(Hwnd(), kMainInstallTimer);
     KillTimer(Hwnd(), kOfferInstallTimer);
   }
   if (m_downloadResult.valid()) m_downloadResult.wait();
+  if (m_mainStart.valid()) m_mainStart.wait();  // the start only; the installer runs on
   if (m_offerInstallResult.valid()) m_offerInstallResult.wait();
 }

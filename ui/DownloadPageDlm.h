@@ -1,8 +1,8 @@
 #pragma once
 // The download manager's download page: the main product goes to the user's download folder under
-// its configured name (event 3 once it is there), every accepted offer into a folder of its own in
-// the run's temporary folder; then the offers' installers are started, none waited for, and the page
-// reports Next. A main product that cannot be downloaded ends the run on the error page.
+// its configured name, every accepted offer into a folder of its own in the run's temporary folder;
+// then the offers' installers are started, none waited for, and the page reports Next. A main
+// product that cannot be downloaded ends the run on the error page.
 #include "ui/DownloadPage.h"
 
 class DownloadPageDlm : public DownloadPage {
@@ -12,9 +12,4 @@ class DownloadPageDlm : public DownloadPage {
 
  protected:
   BOOL OnInitDialog() override;
-  Target MainTarget() const override;
-  void OnDownloaded(const QueuedDownload& download, const std::wstring& savedPath) override;
-  void OnMainDownloadFailed(const std::wstring& text) override;
-  void OnDownloadsDone() override;
-  void OnOffersStarted() override { ReportNext(); }
 };

@@ -3,9 +3,6 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <algorithm>
-
-#include "backend/ConfigurationManager.h"
 #include "packages/Package.h"
 #include "resources/pages.h"
 #include "ui/ConsentText.h"
@@ -44,16 +41,10 @@ void ProductPage::BuildTermsText() {
   SetItemText(IDC_TERMS_TEXT, ConsentTextFromUtf8(m_offer->m_displayName, m_offer->m_privacyUrl, m_offer->m_termsUrl));
 }
 
-void ProductPage::OnNavigateToPage() {
-  if (!m_offer) return;
-  auto& shown = ConfigurationManager::GetInstance()->m_shownOffers;
-  if (std::find(shown.begin(), shown.end(), m_offer) == shown.end()) shown.push_back(m_offer);
-}
 
 void ProductPage::OnAccept() {
   if (m_answered) return;
   m_answered = true;
-  if (m_offer) ConfigurationManager::GetInstance()->m_acceptedOffers.push_back(m_offer);
   if (m_buttonCallback) m_buttonCallback(ButtonType::Accept);
 }
 

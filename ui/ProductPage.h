@@ -1,7 +1,7 @@
 #pragma once
 // One page per eligible offer: the offer's image, the consent text with links to the offer's
-// privacy policy and license agreement, and Accept / Decline. Accepting puts the offer into the
-// configuration's accepted offers; declining sends its decline event (4). Either moves on.
+// privacy policy and license agreement, and Accept / Decline. Declining sends the offer's decline
+// event (4); either answer is reported to the host, which records the offer as shown and accepted.
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,8 +16,7 @@ class ProductPage : public IPage {
  public:
   ProductPage(std::shared_ptr<LanguageManager> languageManager, std::shared_ptr<Package> offer, HWND parent);
 
-  // Records the offer as shown (the configuration's shown offers).
-  void OnNavigateToPage() override;
+  void OnNavigateToPage() override {}
   std::wstring GetPageName() const override { return L"ProductPage"; }
 
   // Sets the consent text of the link control from the offer.

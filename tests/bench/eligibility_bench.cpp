@@ -17,6 +17,7 @@
 #include "backend/ConfigurationManager.h"
 #include "backend/AnalyticsContext.h"
 #include "eligibility/OfferChecker.h"
+#include "eligibility/OfferLoading.h"
 #include "eligibility/Registry.h"
 #include "packages/Package.h"
 
@@ -69,14 +70,10 @@ void Run(const char* kind, bool existingKeys) {
     const uint64_t snapshots = ProcessSnapshotCount();
     const auto config = ConfigurationManager::GetInstance();
     OfferChecker checker(kOffers, config->m_programVersion, config->GetPathTokens());
-    int accepted = 0;
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    for (const auto& offer : offers) {
-      bool stop = false;
-      if (checker.IsEligible(offer, stop)) ++accepted;
-      if (stop) break;
-    }
+    const int accepted = static_cast<int>(
+        RunEligibilityPass(checker, offers.size(), [&offers](std::size_t i, std::size_t) { return offers[i]; }).size());
     QueryPerformanceCounter(&end);
     std::printf("%s pass=%d offers=%d accepted=%d ms=%.1f enumerations=%llu snapshots=%llu\n", kind, pass, kOffers, accepted,
                 Milliseconds(start, end), static_cast<unsigned long long>(win32::SubkeyEnumerationCount() - enumerations),

@@ -14,6 +14,7 @@
 #include "backend/AnalyticsContext.h"
 #include "backend/ConfigurationManager.h"
 #include "eligibility/OfferChecker.h"
+#include "eligibility/OfferLoading.h"
 #include "support/RunChecker.h"
 #include "packages/Package.h"
 #include "support/RefServer.h"
@@ -98,19 +99,9 @@ class OfferCheckerTest : public ::testing::Test {
     EXPECT_EQ(events[0]["record"]["6"], "2");
     return events[0]["record"]["13"].get<std::string>();
   }
-  // Runs a pass as the loading page does; the offers it shows.
+  // Runs a pass as the loading sequence does; the offers it shows.
   std::vector<std::shared_ptr<Package>> Pass(OfferChecker& checker, const std::vector<std::shared_ptr<Package>>& offers) {
-    std::vector<std::shared_ptr<Package>> shown;
-    for (const auto& offer : offers) {
-      bool stop = false;
-      if (checker.IsEligible(offer, stop)) {
-        shown.push_back(offer);
-        if (offer->m_exclusive) break;
-      } else if (stop) {
-        break;
-      }
-    }
-    return shown;
+    return RunEligibilityPass(checker, offers.size(), [&offers](std::size_t i, std::size_t) { return offers[i]; });
   }
 
   std::shared_ptr<StandInMachine> m_machine = std::make_shared<StandInMachine>();
@@ -147,6 +138,9 @@ TEST_F(OfferCheckerTest, VerticalsAreFirstComeFirstServed) {
   EXPECT_EQ(Reason(offers[4]), "SAME VERTICAL OFFER ALREADY PRESENT") << "no vertical in the configuration is 0";
   EXPECT_EQ(Reason(offers[6]), "MULTIPLE OFFERS W/O VERTICAL");
   EXPECT_EQ(m_machine->diskQueries, 1) << "the vertical decided before the disk was asked again";
+  ASSERT_EQ(checker.m_rejections.size(), 4u) << "the pass lists what it reported, in order";
+  EXPECT_EQ(checker.m_rejections[1].offerId, offers[2]->m_adId);
+  EXPECT_EQ(checker.m_rejections[3].reason, "MULTIPLE OFFERS W/O VERTICAL");
 }
 
 TEST_F(OfferCheckerTest, AnExclusiveOfferOnlyAsTheFirstAccepted) {

@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/OfferRecord.h"
 #include "backend/AnalyticsContext.h"
 #include "backend/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
@@ -132,10 +133,12 @@ class OfferPagesTest : public ::testing::Test {
     m_pages[index]->Show(true);
     if (m_current < m_pages.size()) m_pages[m_current]->Show(false);
     m_current = index;
+    RecordPageShown(*m_config, m_pages[index].get());
     m_pages[index]->OnNavigateToPage();
   }
   void OnButton(IPage& page, ButtonType type) {
     m_reports.push_back(type);
+    if (m_current < m_pages.size() && m_pages[m_current].get() == &page) RecordPageAnswer(*m_config, &page, type);
     if (m_current < m_pages.size() && m_pages[m_current].get() == &page) Navigate(m_current + 1);
   }
 
