@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "machine/SystemVersion.h"
 #include "win/Handle.h"
 #include "win/Text.h"
 
@@ -29,15 +30,8 @@ std::string GetProgramVersion() {
 }
 
 std::string GetOsVersion() {
-  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  auto rtlGetVersion =
-      ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-            : nullptr;
-  if (!rtlGetVersion) return {};
   OSVERSIONINFOEXW info{};
-  info.dwOSVersionInfoSize = sizeof(info);
-  if (rtlGetVersion(&info) != 0) return {};
+  if (!RealWindowsVersion(info)) return {};
   return win::Format("%lu.%lu.%lu", info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber);
 }
 

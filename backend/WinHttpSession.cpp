@@ -8,11 +8,8 @@ DWORD ProxyAccessTypeFor(DWORD major, DWORD minor) {
 }
 
 DWORD ProxyAccessTypeForThisSystem() {
-  // The version as this program is told it (the manifest decides, as for VerifyVersionInfoW).
-  OSVERSIONINFOW info{};
-  info.dwOSVersionInfoSize = sizeof(info);
-  if (!GetVersionExW(&info)) return WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
-  return ProxyAccessTypeFor(info.dwMajorVersion, info.dwMinorVersion);
+  // The version as this program is told it: Windows 8 is 6.2.
+  return IsWindowsVersionOrLater(6, 2) ? ProxyAccessTypeFor(6, 2) : ProxyAccessTypeFor(6, 1);
 }
 
 unsigned long SecureProtocolsForThisSystem() {

@@ -1,12 +1,26 @@
 #include "download/DownloadCommon.h"
 
 #include <algorithm>
+#include <new>
 
 #include "download/DownloadManager.h"
 #include "download/DownloadMessages.h"
 #include "win/Text.h"
 
 namespace download {
+
+DownloadResult RunAttempt(const std::wstring& tag, const std::function<std::wstring()>& attempt) {
+  DownloadResult result;
+  try {
+    result.path = attempt();
+    result.ok = true;
+  } catch (const Failure& failure) {
+    result.text = tag + failure.message;
+  } catch (const std::bad_alloc&) {
+    result.text = tag + L"Out of memory.";
+  }
+  return result;
+}
 
 void Fail(std::wstring message) { throw Failure{std::move(message)}; }
 

@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "download/DownloadResult.h"
 #include "win/Handle.h"
 
 namespace download {
@@ -17,6 +19,10 @@ struct Failure {
 };
 
 [[noreturn]] void Fail(std::wstring message);
+// One transport's attempt: `attempt` returns the saved file's path or raises a Failure, which
+// becomes the result's text after `tag` (as does running out of memory).
+DownloadResult RunAttempt(const std::wstring& tag, const std::function<std::wstring()>& attempt);
+
 // `format` holds one %d and one %s: the Windows error code and its system text.
 [[noreturn]] void FailWithError(const wchar_t* format, DWORD code);
 // The same with GetLastError() as it is at the moment of the call.

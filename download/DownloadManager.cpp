@@ -152,16 +152,6 @@ std::wstring GetSystemErrorText(DWORD code) {
   return text;
 }
 
-std::wstring DownloadManager::GetTargetPathForName(const std::wstring& fileName, const std::wstring& folder) {
-  std::wstring path = folder;
-  if (!PathIsDirectoryW(folder.c_str()) || !IsSafeFileName(fileName) || !AppendPath(path, fileName)) return {};
-  return path;
-}
-
-std::wstring DownloadManager::GetTargetPathForUrl(const std::wstring& url, const std::wstring& folder) {
-  return GetTargetPathForName(FileNameFromUrl(url), folder);
-}
-
 std::wstring DownloadManager::PrepareTarget(const std::wstring& url, const std::wstring& fileName,
                                             const std::wstring& folder) {
   const std::wstring name = fileName.empty() ? FileNameFromUrl(url) : fileName;
@@ -174,16 +164,17 @@ std::wstring DownloadManager::PrepareTarget(const std::wstring& url, const std::
 DownloadManager::Result DownloadManager::DownloadFile(const std::wstring& url, HWND notifyWindow,
                                                       const std::wstring& fileName, const std::wstring& folder) {
   // The other transport would find the same folder: no request, no fallback.
-  if (!PathIsDirectoryW(folder.c_str())) return {false, kInvalidPath};
+  if (!PathIsDirectoryW(folder.c_str())) return {false, kInvalidPath, L""};
   Result result = DownloadFileWinHttpAttempt(url, notifyWindow, fileName, folder);
-  if (result.first) return result;
+  if (result.ok) return result;
 
   Sleep(static_cast<DWORD>(FallbackPause().count()));
   const Result winInet = DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder);
-  if (winInet.first) {
-    result.first = true;  // the WinHTTP text stays
+  if (winInet.ok) {
+    result.ok = true;  // the WinHTTP text stays
+    result.path = winInet.path;
   } else {
-    result.second += winInet.second;
+    result.text += winInet.text;
   }
   return result;
 }
@@ -191,15 +182,14 @@ DownloadManager::Result DownloadManager::DownloadFile(const std::wstring& url, H
 DownloadManager::Result DownloadManager::DownloadFileWinInet(const std::wstring& url, HWND notifyWindow,
                                                              const std::wstring& fileName,
                                                              const std::wstring& folder) {
-  if (!PathIsDirectoryW(folder.c_str())) return {false, kInvalidPath};
+  if (!PathIsDirectoryW(folder.c_str())) return {false, kInvalidPath, L""};
   return DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder);
 }
 
 DownloadManager::Result DownloadManager::DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow,
                                                                     const std::wstring& fileName,
                                                                     const std::wstring& folder) {
-  Result result{false, L""};
-  try {
+  return download::RunAttempt(L"[WINHTTP] ", [&] {
     const std::wstring path = PrepareTarget(url, fileName, folder);
     download::OutputFile file(path);
 
@@ -219,15 +209,9 @@ DownloadManager::Result DownloadManager::DownloadFileWinHttpAttempt(const std::w
       progress.Add(size);
     });
     file.Finish(lengthKnown, contentLength, [] { Fail(L"Failed to open downloaded file."); });
-    m_lastDownloadedFile = path;
     progress.Finish();
-    result.first = true;
-  } catch (const download::Failure& failure) {
-    result.second = L"[WINHTTP] " + failure.message;
-  } catch (const std::bad_alloc&) {
-    result.second = L"[WINHTTP] Out of memory.";
-  }
-  return result;
+    return path;
+  });
 }
 
 DownloadManager::Bytes DownloadManager::DownloadToMemory(const std::wstring& url) {

@@ -12,13 +12,14 @@
 
 #include "backend/Singleton.h"
 #include "download/DownloadMessages.h"
+#include "download/DownloadResult.h"
 #include "download/TargetPath.h"
 
 class DownloadManager : public Singleton<DownloadManager> {
  public:
-  // Success flag and the accumulated error text (which may be non-empty on success: the text of a
-  // failed WinHTTP attempt stays when the WinINet fallback succeeded).
-  using Result = std::pair<bool, std::wstring>;
+  // The accumulated error text may be non-empty on success: the text of a failed WinHTTP attempt
+  // stays when the WinINet fallback succeeded.
+  using Result = DownloadResult;
   using Bytes = std::unique_ptr<std::vector<char>>;
 
   // The wizard uses the one shared instance; tests may make instances of their own.
@@ -35,7 +36,7 @@ class DownloadManager : public Singleton<DownloadManager> {
   // URL. When both fail, the text is "[WINHTTP] <message> [WININET] <message>". The body goes to a
   // temporary file in `folder` that replaces a file of the same name only when the download is
   // complete; a failed download leaves that file as it was and no temporary file behind. On success
-  // m_lastDownloadedFile holds the file's full path. Blocking: call it on a worker thread.
+  // the result's path is the file's full path. Blocking: call it on a worker thread.
   Result DownloadFile(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
                       const std::wstring& folder);
   // The fallback transport alone (text " [WININET] <message>", or kInvalidPath); its read loop
@@ -51,17 +52,8 @@ class DownloadManager : public Singleton<DownloadManager> {
   // std::invalid_argument) and must not throw. The instance must outlive the call of `done`.
   void DownloadToMemoryAsync(const std::wstring& url, std::function<void(Bytes)> done);
 
-  // Full path of the file `fileName` in `folder`; "" when the folder is not an existing directory,
-  // when IsSafeFileName refuses the name, or when the path is too long for PathAppendW.
-  static std::wstring GetTargetPathForName(const std::wstring& fileName, const std::wstring& folder);
-  // The same for the file name the URL names (FileNameFromUrl).
-  static std::wstring GetTargetPathForUrl(const std::wstring& url, const std::wstring& folder);
-
   // Set once when the user closes the wizard; WinHTTP read loops stop at their next chunk.
   std::atomic<bool> m_cancelled{false};
-  // Full path of the last file DownloadFile completed (written by the download worker; read by the
-  // page after the worker has ended).
-  std::wstring m_lastDownloadedFile;
 
  private:
   // One transport's try into an existing folder.

@@ -52,7 +52,7 @@ InstallStep InstallPlan::NextDownload() {
   return step;
 }
 
-InstallStep InstallPlan::DownloadEnded(const DownloadOutcome& outcome) {
+InstallStep InstallPlan::DownloadEnded(const DownloadResult& outcome) {
   const Queued done = m_downloads.front();
   m_downloads.pop_front();
   if (!done.package) return NextDownload();
@@ -103,11 +103,11 @@ InstallStep InstallPlan::StartOffers() {
   return step;
 }
 
-InstallStep InstallPlan::MainInstallerEnded(DWORD startError, const std::wstring& startedPath) {
+InstallStep InstallPlan::MainInstallerEnded(const StartedProcess& installer) {
   const InstallItem item = m_installs.front();
   m_installs.pop_front();
-  if (startError != 0) {
-    item.package->SendEvent(kFailureEvent, FailurePayload(ExecFailedText(startError)));
+  if (installer.error != 0) {
+    item.package->SendEvent(kFailureEvent, FailurePayload(ExecFailedText(installer.error)));
     for (const InstallItem& offer : m_installs) {
       offer.package->SendEvent(kFailureEvent, FailurePayload(kMainProductInstallationFailed));
     }
@@ -115,19 +115,19 @@ InstallStep InstallPlan::MainInstallerEnded(DWORD startError, const std::wstring
     return Failed("PAGE_ERROR_TITLE");
   }
   // The exit code is not looked at: a started installer counts as installed.
-  m_launchPath = startedPath;
+  m_launchPath = installer.path;
   item.package->SendEvent(kInstalledEvent);
   if (m_installs.empty()) return InstallStep{};
   return StartOffers();
 }
 
-InstallStep InstallPlan::OffersStarted(const std::vector<InstallItem>& items, const std::vector<ProcessResult>& results) {
+InstallStep InstallPlan::OffersStarted(const std::vector<InstallItem>& items, const std::vector<StartedProcess>& results) {
   // An install is reported only for an installer that was started.
   for (std::size_t i = 0; i < results.size() && i < items.size(); ++i) {
-    if (results[i].second == 0) {
+    if (results[i].error == 0) {
       items[i].package->SendEvent(kInstalledEvent);
     } else {
-      items[i].package->SendEvent(kFailureEvent, FailurePayload(ExecFailedText(results[i].second)));
+      items[i].package->SendEvent(kFailureEvent, FailurePayload(ExecFailedText(results[i].error)));
     }
   }
   return InstallStep{};

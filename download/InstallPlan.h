@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "download/DownloadResult.h"
 #include "download/RunProcess.h"
 
 class Package;
@@ -31,13 +32,6 @@ struct DownloadTarget {
   std::wstring url;
   std::wstring fileName;
   std::wstring folder;
-};
-
-// How a download ended: the saved file, or the downloader's error text.
-struct DownloadOutcome {
-  bool ok = false;
-  std::wstring text;  // the downloader's text (may be non-empty on success)
-  std::wstring path;  // the saved file when ok
 };
 
 // A downloaded package's installer to start.
@@ -71,13 +65,12 @@ class InstallPlan {
   // The first step: the main product's download.
   InstallStep Start();
   // The current download ended.
-  InstallStep DownloadEnded(const DownloadOutcome& outcome);
-  // The main installer ended, or could not be started (`startError` not 0). `startedPath` is the
-  // program that was started.
-  InstallStep MainInstallerEnded(DWORD startError, const std::wstring& startedPath);
+  InstallStep DownloadEnded(const DownloadResult& outcome);
+  // The main installer ended, or could not be started (its error not 0).
+  InstallStep MainInstallerEnded(const StartedProcess& installer);
   // The offers' installers were started: one result per item started, in order (fewer when the
   // run was closed on the way).
-  InstallStep OffersStarted(const std::vector<InstallItem>& items, const std::vector<ProcessResult>& results);
+  InstallStep OffersStarted(const std::vector<InstallItem>& items, const std::vector<StartedProcess>& results);
 
   // Where the main product is, for Launch and Open Folder: the saved file, then (installer flavour)
   // the started program. Empty until then.

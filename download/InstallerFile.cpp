@@ -28,7 +28,7 @@ std::wstring FindFirstExecutable(const std::wstring& folder) {
 
 std::wstring PrepareInstaller(const std::wstring& path, int type, const std::wstring& folder) noexcept {
   try {
-    if (type != kZipArchive || !UnzipArchive(path, folder)) return path;
+    if (type != kZipArchive || !UnzipArchive(path, folder).ok) return path;
     const std::wstring name = FindFirstExecutable(folder);
     return name.empty() ? path : JoinPath(folder, name);
   } catch (...) {

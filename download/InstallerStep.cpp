@@ -14,16 +14,14 @@ std::wstring ProgramToStart(const std::wstring& file, const std::wstring& packag
 
 }  // namespace
 
-ProcessResult RunInstallerStep(const std::wstring& file, const std::wstring& arguments, bool wait,
+StartedProcess RunInstallerStep(const std::wstring& file, const std::wstring& arguments, bool wait,
                                const std::wstring& packageFolder) {
   return RunProcess(ProgramToStart(file, packageFolder), arguments, wait, packageFolder);
 }
 
 StartedProcess StartInstallerStep(const std::wstring& file, const std::wstring& arguments,
-                                  const std::wstring& packageFolder, std::wstring* startedPath) {
-  const std::wstring path = ProgramToStart(file, packageFolder);
-  if (startedPath) *startedPath = path;
-  return StartProcess(path, arguments, packageFolder);
+                                  const std::wstring& packageFolder) {
+  return StartProcess(ProgramToStart(file, packageFolder), arguments, packageFolder);
 }
 
 nlohmann::json FailurePayload(const std::wstring& text) { return nlohmann::json{{"12", win::ToUtf8(text)}}; }

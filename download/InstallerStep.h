@@ -11,13 +11,13 @@
 // `arguments`, waiting for it when `wait`. A ZIP archive is unpacked into UnpackFolder(packageFolder)
 // and its first program there is started; an archive that cannot be unpacked, or holds no program,
 // is started itself, as is a 7z archive. While the process runs, `packageFolder` is in use.
-ProcessResult RunInstallerStep(const std::wstring& file, const std::wstring& arguments, bool wait,
+StartedProcess RunInstallerStep(const std::wstring& file, const std::wstring& arguments, bool wait,
                                const std::wstring& packageFolder);
 
-// The same, returning the started process instead of waiting, and in `startedPath` the program
-// that was started (the downloaded file, or the program found in its archive).
+// The same, returning the started process (its path the downloaded file, or the program found in
+// its archive) instead of waiting.
 StartedProcess StartInstallerStep(const std::wstring& file, const std::wstring& arguments,
-                                  const std::wstring& packageFolder, std::wstring* startedPath = nullptr);
+                                  const std::wstring& packageFolder);
 
 // The analytics payloads of failures: {"12": <prefix><text>}, the text as UTF-8.
 nlohmann::json FailurePayload(const std::wstring& text);

@@ -10,7 +10,7 @@ StartedProcess StartProcess(const std::wstring& path, const std::wstring& argume
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return {win::KernelHandle(), GetLastError()};
+    return {win::KernelHandle(), GetLastError(), path};
   }
   win::KernelHandle process(info.hProcess);
   CloseHandle(info.hThread);
@@ -20,19 +20,19 @@ StartedProcess StartProcess(const std::wstring& path, const std::wstring& argume
       RunningInstallers::Instance().Add(win::KernelHandle(copy), folder);
     }
   }
-  return {std::move(process), 0};
+  return {std::move(process), 0, path};
 }
 
-ProcessResult RunProcess(const std::wstring& path, const std::wstring& arguments, bool wait,
-                         const std::wstring& folder) {
-  const StartedProcess started = StartProcess(path, arguments, folder);
-  if (started.error != 0) return {kNoExitCode, started.error};
-  DWORD exitCode = kNoExitCode;
+StartedProcess RunProcess(const std::wstring& path, const std::wstring& arguments, bool wait,
+                          const std::wstring& folder) {
+  StartedProcess started = StartProcess(path, arguments, folder);
+  if (started.error != 0) return started;
   if (wait) {
     WaitForSingleObject(started.process.Get(), INFINITE);
-    if (!GetExitCodeProcess(started.process.Get(), &exitCode)) exitCode = kNoExitCode;
+    if (!GetExitCodeProcess(started.process.Get(), &started.exitCode)) started.exitCode = kNoExitCode;
   }
-  return {exitCode, 0};
+  started.process.Reset();
+  return started;
 }
 
 RunningInstallers& RunningInstallers::Instance() {

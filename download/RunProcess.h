@@ -9,19 +9,21 @@
 
 #include "win/Handle.h"
 
-// Exit code (0xFFFFFFFF when the process was not waited for or not started) and the Windows error
-// of a failed start (0 when the process was started).
-using ProcessResult = std::pair<DWORD, DWORD>;
+// The exit code of a process that was not waited for or not started.
 constexpr DWORD kNoExitCode = 0xFFFFFFFF;
 
 // "\"<path>\" <arguments>": the path quoted, one blank, the arguments unchanged (the blank is there
 // even when they are empty).
 std::wstring InstallerCommandLine(const std::wstring& path, const std::wstring& arguments);
 
-// A started process (empty when the start failed) and the Windows error of a failed start.
+// How a process start went: the process (empty when the start failed or it was waited for), the
+// Windows error of a failed start (0 when it was started), the program that was (or was to be)
+// started, and its exit code when it was waited for.
 struct StartedProcess {
   win::KernelHandle process;
   DWORD error = 0;
+  std::wstring path;
+  DWORD exitCode = kNoExitCode;
 };
 
 // Starts `path` with `arguments` (no inherited handles, the wizard's environment, folder and
@@ -29,8 +31,8 @@ struct StartedProcess {
 // until it ends.
 StartedProcess StartProcess(const std::wstring& path, const std::wstring& arguments, const std::wstring& folder = L"");
 
-// StartProcess; with `wait`, waits for the process and returns its exit code.
-ProcessResult RunProcess(const std::wstring& path, const std::wstring& arguments, bool wait,
+// StartProcess, keeping no handle; with `wait`, waits for the process and gives its exit code.
+StartedProcess RunProcess(const std::wstring& path, const std::wstring& arguments, bool wait,
                          const std::wstring& folder = L"");
 
 // The installers this run started, each with the folder its files live in, so that removing the

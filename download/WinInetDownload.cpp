@@ -36,8 +36,7 @@ using download::FailWithLastError;
 DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::wstring& url, HWND notifyWindow,
                                                                     const std::wstring& fileName,
                                                                     const std::wstring& folder) {
-  Result result{false, L""};
-  try {
+  return download::RunAttempt(L" [WININET] ", [&] {
     const std::wstring path = PrepareTarget(url, fileName, folder);
     download::OutputFile file(path);
 
@@ -85,13 +84,7 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
       progress.Add(read);
     }
     file.Finish(lengthKnown, contentLength, [] { FailWithLastError(L"Failed to open downloaded file: %d - %s"); });
-    m_lastDownloadedFile = path;
     progress.Finish();
-    result.first = true;
-  } catch (const download::Failure& failure) {
-    result.second = L" [WININET] " + failure.message;
-  } catch (const std::bad_alloc&) {
-    result.second = L" [WININET] Out of memory.";
-  }
-  return result;
+    return path;
+  });
 }

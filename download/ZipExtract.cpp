@@ -32,7 +32,7 @@ struct Entry {
   uint64_t size = 0;
 };
 
-bool Fail(std::wstring* error, std::wstring reason) {
+bool Refuse(std::wstring* error, std::wstring reason) {
   if (error) *error = std::move(reason);
   return false;
 }
@@ -60,15 +60,15 @@ bool CreateFolderTree(const std::wstring& path) {
 // First pass: every entry's target, or the reason the archive is refused.
 bool ListEntries(unzFile zip, std::vector<Entry>& entries, std::wstring* error) {
   unz_global_info64 global{};
-  if (unzGetGlobalInfo64(zip, &global) != UNZ_OK) return Fail(error, L"the archive's directory cannot be read");
-  if (global.number_entry == 0) return Fail(error, L"the archive holds no entries");
+  if (unzGetGlobalInfo64(zip, &global) != UNZ_OK) return Refuse(error, L"the archive's directory cannot be read");
+  if (global.number_entry == 0) return Refuse(error, L"the archive holds no entries");
   std::string raw(0xFFFF, '\0');  // the longest name a ZIP can record
   int status = unzGoToFirstFile(zip);
   for (; status == UNZ_OK; status = unzGoToNextFile(zip)) {
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(zip, &info, raw.data(), static_cast<uLong>(raw.size()), nullptr, 0, nullptr, 0) !=
         UNZ_OK) {
-      return Fail(error, L"the archive's directory cannot be read");
+      return Refuse(error, L"the archive's directory cannot be read");
     }
     const std::string_view rawName(raw.data(), info.size_filename);
     const bool utf8 = (info.flag & kZipUtf8NameFlag) != 0;
@@ -77,30 +77,30 @@ bool ListEntries(unzFile zip, std::vector<Entry>& entries, std::wstring* error) 
     const std::optional<std::wstring> name = DecodeZipEntryName(rawName, utf8);
     entry.name = name ? *name : *DecodeZipEntryName(rawName, false);
     const std::optional<ZipEntryTarget> target = name ? ZipEntryTargetFor(*name) : std::nullopt;
-    if (!target) return Fail(error, L"refused entry name: " + entry.name);
+    if (!target) return Refuse(error, L"refused entry name: " + entry.name);
     entry.target = *target;
-    if (info.flag & 1u) return Fail(error, L"encrypted entry: " + entry.name);
+    if (info.flag & 1u) return Refuse(error, L"encrypted entry: " + entry.name);
     if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) {
-      return Fail(error, L"unsupported compression method " + std::to_wstring(info.compression_method) + L": " +
+      return Refuse(error, L"unsupported compression method " + std::to_wstring(info.compression_method) + L": " +
                              entry.name);
     }
-    if (unzGetFilePos64(zip, &entry.position) != UNZ_OK) return Fail(error, L"the archive's directory cannot be read");
+    if (unzGetFilePos64(zip, &entry.position) != UNZ_OK) return Refuse(error, L"the archive's directory cannot be read");
     entries.push_back(std::move(entry));
   }
-  if (status != UNZ_END_OF_LIST_OF_FILE) return Fail(error, L"the archive's directory is damaged");
+  if (status != UNZ_END_OF_LIST_OF_FILE) return Refuse(error, L"the archive's directory is damaged");
   return true;
 }
 
 // Writes one file entry (already located) to `path`.
 bool WriteEntry(unzFile zip, const Entry& entry, const std::wstring& path, std::vector<char>& buffer,
                 std::wstring* error) {
-  if (unzOpenCurrentFile(zip) != UNZ_OK) return Fail(error, L"cannot read entry: " + entry.name);
+  if (unzOpenCurrentFile(zip) != UNZ_OK) return Refuse(error, L"cannot read entry: " + entry.name);
   win::FileHandle file(
       CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     const DWORD code = GetLastError();
     unzCloseCurrentFile(zip);
-    return Fail(error, WithCode(L"cannot create file: " + entry.name, code));
+    return Refuse(error, WithCode(L"cannot create file: " + entry.name, code));
   }
   uint64_t total = 0;
   bool ok = true;
@@ -108,24 +108,24 @@ bool WriteEntry(unzFile zip, const Entry& entry, const std::wstring& path, std::
     const int read = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
     if (read == 0) break;
     if (read < 0) {
-      ok = Fail(error, read == Z_DATA_ERROR ? L"damaged data in entry: " + entry.name
+      ok = Refuse(error, read == Z_DATA_ERROR ? L"damaged data in entry: " + entry.name
                                             : L"cannot read entry: " + entry.name);
       break;
     }
     DWORD written = 0;
     if (!WriteFile(file.Get(), buffer.data(), static_cast<DWORD>(read), &written, nullptr) ||
         written != static_cast<DWORD>(read)) {
-      ok = Fail(error, WithCode(L"cannot write file: " + entry.name, GetLastError()));
+      ok = Refuse(error, WithCode(L"cannot write file: " + entry.name, GetLastError()));
       break;
     }
     total += static_cast<uint64_t>(read);
   }
   // Checks the CRC when the whole entry was read.
   const int closed = unzCloseCurrentFile(zip);
-  if (ok && closed == UNZ_CRCERROR) ok = Fail(error, L"CRC error in entry: " + entry.name);
-  if (ok && total != entry.size) ok = Fail(error, L"entry shorter than recorded: " + entry.name);
-  if (ok && closed != UNZ_OK) ok = Fail(error, L"cannot read entry: " + entry.name);
-  if (ok && !CloseHandle(file.Release())) ok = Fail(error, WithCode(L"cannot write file: " + entry.name, GetLastError()));
+  if (ok && closed == UNZ_CRCERROR) ok = Refuse(error, L"CRC error in entry: " + entry.name);
+  if (ok && total != entry.size) ok = Refuse(error, L"entry shorter than recorded: " + entry.name);
+  if (ok && closed != UNZ_OK) ok = Refuse(error, L"cannot read entry: " + entry.name);
+  if (ok && !CloseHandle(file.Release())) ok = Refuse(error, WithCode(L"cannot write file: " + entry.name, GetLastError()));
   if (!ok) {
     file.Reset();
     DeleteFileW(path.c_str());
@@ -133,18 +133,16 @@ bool WriteEntry(unzFile zip, const Entry& entry, const std::wstring& path, std::
   return ok;
 }
 
-}  // namespace
-
-bool UnzipArchive(const std::wstring& zip, const std::wstring& folder, std::wstring* error) {
+bool Unzip(const std::wstring& zip, const std::wstring& folder, std::wstring* error) {
   zlib_filefunc64_def io{};
   fill_win32_filefunc64W(&io);
   UnzFileHandle archive(unzOpen2_64(zip.c_str(), &io));
-  if (!archive) return Fail(error, L"cannot open the archive");
+  if (!archive) return Refuse(error, L"cannot open the archive");
 
   std::vector<Entry> entries;
   if (!ListEntries(archive.Get(), entries, error)) return false;
 
-  if (!CreateFolderTree(folder)) return Fail(error, WithCode(L"cannot create the folder", GetLastError()));
+  if (!CreateFolderTree(folder)) return Refuse(error, WithCode(L"cannot create the folder", GetLastError()));
   std::vector<char> buffer(256 * 1024);
   std::wstring readyFolder = folder;  // the last folder known to exist, so runs of files in one folder check it once
   for (const Entry& entry : entries) {
@@ -152,14 +150,21 @@ bool UnzipArchive(const std::wstring& zip, const std::wstring& folder, std::wstr
     const std::wstring parent =
         entry.target.isDirectory ? path : path.substr(0, path.find_last_of(L'\\'));
     if (parent != readyFolder) {
-      if (!CreateFolderTree(parent)) return Fail(error, WithCode(L"cannot create folder: " + entry.name, GetLastError()));
+      if (!CreateFolderTree(parent)) return Refuse(error, WithCode(L"cannot create folder: " + entry.name, GetLastError()));
       readyFolder = parent;
     }
     if (entry.target.isDirectory) continue;
     if (unzGoToFilePos64(archive.Get(), &entry.position) != UNZ_OK) {
-      return Fail(error, L"cannot read entry: " + entry.name);
+      return Refuse(error, L"cannot read entry: " + entry.name);
     }
     if (!WriteEntry(archive.Get(), entry, path, buffer, error)) return false;
   }
   return true;
+}
+}  // namespace
+
+UnpackResult UnzipArchive(const std::wstring& zip, const std::wstring& folder) {
+  UnpackResult result;
+  result.ok = Unzip(zip, folder, &result.error);
+  return result;
 }

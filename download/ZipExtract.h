@@ -3,6 +3,12 @@
 // the installer step unpacks them itself.
 #include <string>
 
+// How an unpacking ended: ok, or a short English reason.
+struct UnpackResult {
+  bool ok = false;
+  std::wstring error;
+};
+
 // Unpacks the ZIP `zip` into `folder` (created if missing, with its parents and the parent folders
 // of entries). Every entry's name is decided before anything is written (DecodeZipEntryName,
 // ZipEntryTargetFor): when one is refused, or an entry is encrypted or compressed with a method
@@ -11,4 +17,4 @@
 // unpacking and removes that entry's partial file; entries written before it stay. Returns false,
 // with a short English reason in *error when given, when the archive cannot be opened, holds no
 // entries, or any entry is refused or fails. Blocking; safe to call on any thread.
-bool UnzipArchive(const std::wstring& zip, const std::wstring& folder, std::wstring* error = nullptr);
+UnpackResult UnzipArchive(const std::wstring& zip, const std::wstring& folder);

@@ -93,11 +93,9 @@ void DownloadPage::ReportLaunchPath() {
 void DownloadPage::StartDownload(const DownloadTarget& target) {
   if (Stopped()) return;
   const HWND page = Hwnd();
-  m_downloadResult = std::async(std::launch::async, [target, page]() -> DownloadOutcome {
+  m_downloadResult = std::async(std::launch::async, [target, page]() -> DownloadResult {
     try {
-      const auto manager = DownloadManager::GetInstance();
-      const auto [ok, text] = manager->DownloadFile(target.url, page, target.fileName, target.folder);
-      return {ok, text, ok ? manager->m_lastDownloadedFile : std::wstring()};
+      return DownloadManager::GetInstance()->DownloadFile(target.url, page, target.fileName, target.folder);
     } catch (const std::exception& error) {
       return {false, win::FromUtf8(error.what()), L""};
     }
@@ -108,22 +106,22 @@ void DownloadPage::StartDownload(const DownloadTarget& target) {
 void DownloadPage::CheckDownload() {
   if (!IsReady(m_downloadResult)) return;
   KillTimer(Hwnd(), kDownloadTimer);
-  const DownloadOutcome outcome = m_downloadResult.get();
+  const DownloadResult outcome = m_downloadResult.get();
   if (Stopped()) return;  // the run is ending: nothing more is reported or started
   Do(m_plan->DownloadEnded(outcome));
 }
 
 void DownloadPage::StartMainInstall(const InstallItem& item) {
   m_mainStart = std::async(std::launch::async, [item]() {
-    MainStart start;
+    StartedProcess start;
     if (ConfigurationManager::GetInstance()->m_closing) {  // nothing starts once closing has begun
-      start.started.error = ERROR_CANCELLED;
+      start.error = ERROR_CANCELLED;
       return start;
     }
     try {
-      start.started = StartInstallerStep(item.path, item.arguments, item.folder, &start.path);
+      start = StartInstallerStep(item.path, item.arguments, item.folder);
     } catch (const std::exception&) {
-      start.started.error = ERROR_NOT_ENOUGH_MEMORY;
+      start.error = ERROR_NOT_ENOUGH_MEMORY;
     }
     return start;
   });
@@ -137,26 +135,27 @@ void DownloadPage::CheckMainInstall() {
     m_mainInstaller = m_mainStart.get();
     m_mainStartTaken = true;
   }
-  if (m_mainInstaller.started.error == 0 &&
-      WaitForSingleObject(m_mainInstaller.started.process.Get(), 0) == WAIT_TIMEOUT) {
+  if (m_mainInstaller.error == 0 && WaitForSingleObject(m_mainInstaller.process.Get(), 0) == WAIT_TIMEOUT) {
     return;
   }
   KillTimer(Hwnd(), kMainInstallTimer);
   if (Stopped()) return;
   if (m_onInstallFinished) m_onInstallFinished();
-  Do(m_plan->MainInstallerEnded(m_mainInstaller.started.error, m_mainInstaller.path));
+  Do(m_plan->MainInstallerEnded(m_mainInstaller));
 }
 
 void DownloadPage::StartOfferInstalls(std::vector<InstallItem> items) {
   m_startingOffers = std::move(items);
   m_offerInstallResult = std::async(std::launch::async, [items = m_startingOffers]() {
-    std::vector<ProcessResult> results;
+    std::vector<StartedProcess> results;
     for (const InstallItem& item : items) {
       if (ConfigurationManager::GetInstance()->m_closing) break;  // nothing starts once closing has begun
       try {
         results.push_back(RunInstallerStep(item.path, item.arguments, false, item.folder));
       } catch (const std::exception&) {
-        results.push_back({kNoExitCode, ERROR_NOT_ENOUGH_MEMORY});
+        StartedProcess failed;
+        failed.error = ERROR_NOT_ENOUGH_MEMORY;
+        results.push_back(std::move(failed));
       }
     }
     return results;

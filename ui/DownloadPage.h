@@ -47,12 +47,6 @@ class DownloadPage : public IPage {
   CStaticFromImage m_logo;
 
  private:
-  // The main installer's start (unpacking included) and the program that was started.
-  struct MainStart {
-    StartedProcess started;
-    std::wstring path;
-  };
-
   void OnTimer(UINT_PTR id);
   void Do(InstallStep step);
   void StartDownload(const DownloadTarget& target);
@@ -66,11 +60,11 @@ class DownloadPage : public IPage {
 
   std::optional<InstallPlan> m_plan;
   std::wstring m_reportedLaunchPath;
-  std::future<DownloadOutcome> m_downloadResult;
-  std::future<MainStart> m_mainStart;
-  MainStart m_mainInstaller;  // once started: its process, polled until it ends
+  std::future<DownloadResult> m_downloadResult;
+  std::future<StartedProcess> m_mainStart;  // the main installer's start, unpacking included
+  StartedProcess m_mainInstaller;  // once started: its process, polled until it ends
   bool m_mainStartTaken = false;
-  std::future<std::vector<ProcessResult>> m_offerInstallResult;
+  std::future<std::vector<StartedProcess>> m_offerInstallResult;
   std::vector<InstallItem> m_startingOffers;  // handed to the running installer task, in order
   bool m_stopped = false;
 };

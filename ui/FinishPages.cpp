@@ -1,10 +1,10 @@
 #include "ui/FinishPages.h"
 
-#include <shellapi.h>
 
 #include "backend/ConfigurationManager.h"
 #include "resources/pages.h"
 #include "resources/resource.h"
+#include "win/Shell.h"
 
 FinishPage::FinishPage(std::shared_ptr<LanguageManager> languageManager, UINT templateId, HWND parent)
     : IPage(std::move(languageManager), templateId, parent) {
@@ -47,10 +47,9 @@ void FinishPageDlm::OnFinish() {
   const std::wstring path = ConfigurationManager::GetInstance()->m_launchPath;
   // Failures of the shell (missing file, no association) show nothing; the run ends as usual.
   if (IsDlgButtonChecked(Hwnd(), IDC_LAUNCH_RADIO) == BST_CHECKED) {
-    ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+    win::ShellOpen(path, L"", SW_SHOWDEFAULT);
   } else if (IsDlgButtonChecked(Hwnd(), IDC_OPEN_FOLDER_RADIO) == BST_CHECKED) {
-    const std::wstring parameters = ExplorerSelectParameters(path);
-    ShellExecuteW(nullptr, L"open", L"explorer.exe", parameters.c_str(), nullptr, SW_SHOWDEFAULT);
+    win::ShellOpen(L"explorer.exe", ExplorerSelectParameters(path), SW_SHOWDEFAULT);
   }
   FinishPage::OnFinish();
 }

@@ -1,12 +1,12 @@
 #include "ui/ProductPage.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include "packages/Package.h"
 #include "resources/pages.h"
 #include "ui/ConsentText.h"
 #include "win/Gdiplus.h"
+#include "win/Shell.h"
 
 namespace {
 constexpr int kDeclineEvent = 4;
@@ -60,7 +60,7 @@ std::optional<LRESULT> ProductPage::OnNotify(LPARAM lParam) {
   if (!header || header->idFrom != IDC_TERMS_TEXT || header->code != NM_CLICK) return std::nullopt;
   const auto* link = reinterpret_cast<const NMLINK*>(lParam);
   if (link->item.szUrl[0] != L'\0') {
-    ShellExecuteW(nullptr, L"open", link->item.szUrl, nullptr, nullptr, SW_SHOWNORMAL);
+    win::ShellOpen(link->item.szUrl);
   }
   return 0;
 }

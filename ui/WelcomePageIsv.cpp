@@ -1,9 +1,9 @@
 #include "ui/WelcomePageIsv.h"
 
-#include <shellapi.h>
 
 #include "backend/ConfigurationManager.h"
 #include "resources/pages.h"
+#include "win/Shell.h"
 
 const wchar_t kSdkPrivacyUrl[] = L"https://sdk.welvane.com/privacy/";
 
@@ -49,7 +49,7 @@ void LinkButton::SizeToContent() {
 
 void LinkButton::Open() const {
   if (m_url.empty()) return;
-  ShellExecuteW(nullptr, L"open", m_url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  win::ShellOpen(m_url);
 }
 
 HBRUSH LinkButton::Colour(HDC dc) const {

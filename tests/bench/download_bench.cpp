@@ -80,9 +80,9 @@ int wmain(int argc, wchar_t** argv) {
     QueryPerformanceCounter(&start);
     const auto result = DownloadManager::GetInstance()->DownloadFile(url, nullptr, L"", target);
     QueryPerformanceCounter(&end);
-    ok = result.first && result.second.empty();  // WinHTTP alone, no fallback
-    if (!ok) std::fprintf(stderr, "DownloadFile: %ls\n", result.second.c_str());
-    path = DownloadManager::GetInstance()->m_lastDownloadedFile;
+    ok = result.ok && result.text.empty();  // WinHTTP alone, no fallback
+    if (!ok) std::fprintf(stderr, "DownloadFile: %ls\n", result.text.c_str());
+    path = result.path;
   } else if (mode == L"bare") {
     path = target;
     QueryPerformanceCounter(&start);

@@ -19,12 +19,11 @@ int wmain(int argc, wchar_t** argv) {
   }
   LARGE_INTEGER frequency{}, start{}, end{};
   QueryPerformanceFrequency(&frequency);
-  std::wstring error;
   QueryPerformanceCounter(&start);
-  const bool ok = UnzipArchive(argv[1], argv[2], &error);
+  const UnpackResult result = UnzipArchive(argv[1], argv[2]);
   QueryPerformanceCounter(&end);
-  if (!ok) {
-    std::fprintf(stderr, "UnzipArchive: %ls\n", error.c_str());
+  if (!result.ok) {
+    std::fprintf(stderr, "UnzipArchive: %ls\n", result.error.c_str());
     return 1;
   }
   const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);

@@ -315,15 +315,11 @@ TEST(DownloadTargetPath, JoinPathPutsOneBackslashBetweenAnyLengths) {
   EXPECT_EQ(JoinPath(deep, L"x"), deep + L"\\x") << "no MAX_PATH limit: unpacking may go deeper";
 }
 
-TEST_F(DownloadFileTest, TargetPathsLieInTheGivenFolder) {
-  EXPECT_EQ(DownloadManager::GetTargetPathForName(L"setup.exe", m_downloadFolder), InDownloads(L"setup.exe"));
-  EXPECT_EQ(DownloadManager::GetTargetPathForName(L"setup.exe", m_tempFolder), m_tempFolder + L"\\setup.exe");
-  EXPECT_EQ(DownloadManager::GetTargetPathForUrl(L"https://host/f/get?id=5#x", m_downloadFolder), InDownloads(L"get"));
-  EXPECT_EQ(DownloadManager::GetTargetPathForName(L"..\\evil.exe", m_downloadFolder), L"");
-  EXPECT_EQ(DownloadManager::GetTargetPathForUrl(L"https://host/f/nul.txt", m_tempFolder), L"");
-  EXPECT_EQ(DownloadManager::GetTargetPathForUrl(L"https://host/f/", m_tempFolder), L"");
-  EXPECT_EQ(DownloadManager::GetTargetPathForName(L"setup.exe", m_tempFolder + L"\\missing"), L"");
-  EXPECT_TRUE(Boxes().empty());
+TEST(DownloadTargetPath, NamesComeFromTheUrlAndUnsafeOnesAreRefused) {
+  EXPECT_EQ(FileNameFromUrl(L"https://host/f/get?id=5#x"), L"get");
+  EXPECT_EQ(FileNameFromUrl(L"https://host/f/"), L"");
+  EXPECT_TRUE(IsSafeFileName(L"setup.exe"));
+  for (const wchar_t* name : {L"..\\evil.exe", L"nul.txt", L""}) EXPECT_FALSE(IsSafeFileName(name)) << Utf8(name);
 }
 
 TEST(DownloadSystemErrorText, IsTheSystemsMessage) {
@@ -364,10 +360,10 @@ TEST(DownloadRedirectUrl, DotSegments) {
 TEST_F(DownloadFileTest, WithContentLengthTheFileIsCompleteAndProgressEndsAt100) {
   const std::wstring url = Url(L"length", L"-", L"f/blob-256k.bin");
   const auto result = Download(url);
-  EXPECT_TRUE(result.first);
-  EXPECT_EQ(result.second, L"");
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.text, L"");
   const std::wstring path = InDownloads(L"blob-256k.bin");
-  EXPECT_EQ(DownloadManager::GetInstance()->m_lastDownloadedFile, path);
+  EXPECT_EQ(result.path, path);
   const std::string bytes = ReadWholeFile(path);
   EXPECT_EQ(bytes.size(), 256u * 1024);
   EXPECT_TRUE(bytes == ServedFile("blob-256k.bin"));
@@ -382,15 +378,15 @@ TEST_F(DownloadFileTest, WithContentLengthTheFileIsCompleteAndProgressEndsAt100)
 TEST_F(DownloadFileTest, TheGivenFolderAndNameAreUsed) {
   const auto result = DownloadInto(*DownloadManager::GetInstance(), m_tempFolder, Url(L"temp", L"-", L"f/hello.txt"),
                                    L"greeting.txt");
-  EXPECT_TRUE(result.first) << Utf8(result.second);
+  EXPECT_TRUE(result.ok) << Utf8(result.text);
   EXPECT_EQ(ReadWholeFile(m_tempFolder + L"\\greeting.txt"), kHelloText);
-  EXPECT_EQ(DownloadManager::GetInstance()->m_lastDownloadedFile, m_tempFolder + L"\\greeting.txt");
+  EXPECT_EQ(result.path, m_tempFolder + L"\\greeting.txt");
   EXPECT_FALSE(FileExists(InDownloads(L"greeting.txt")));
 }
 
 TEST_F(DownloadFileTest, AQueryDoesNotBecomePartOfTheFileName) {
   const auto result = Download(Url(L"query", L"-", L"f/hello.txt?id=5#top"));
-  EXPECT_TRUE(result.first) << Utf8(result.second);
+  EXPECT_TRUE(result.ok) << Utf8(result.text);
   EXPECT_EQ(ReadWholeFile(InDownloads(L"hello.txt")), kHelloText);
 }
 
@@ -400,8 +396,8 @@ TEST_F(DownloadFileTest, WithoutContentLengthTheSizeIsUnknownAndTheFileKept) {
     m_recorder.m_progress.clear();
     m_recorder.m_sizeUnknown = 0;
     const auto result = Download(Url(L"nolength", directives, L"f/blob-64k.bin"));
-    EXPECT_TRUE(result.first) << Utf8(result.second);
-    EXPECT_EQ(result.second, L"");
+    EXPECT_TRUE(result.ok) << Utf8(result.text);
+    EXPECT_EQ(result.text, L"");
     EXPECT_EQ(m_recorder.m_sizeUnknown, 1);
     EXPECT_TRUE(m_recorder.m_progress.empty()) << "no percentages, no final 100";
     EXPECT_TRUE(ReadWholeFile(InDownloads(L"blob-64k.bin")) == ServedFile("blob-64k.bin"));
@@ -411,8 +407,8 @@ TEST_F(DownloadFileTest, WithoutContentLengthTheSizeIsUnknownAndTheFileKept) {
 TEST_F(DownloadFileTest, ABodyShorterThanAnnouncedFailsBothTransportsAndLeavesNoFile) {
   // 400 bytes sent, 1000 announced, then the connection is closed.
   const auto result = Download(Url(L"short", L"length=+600", L"f/blob-400.bin"));
-  EXPECT_FALSE(result.first);
-  EXPECT_EQ(result.second,
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.text,
             L"[WINHTTP] Download was incomplete: content length: 1000, downloaded: 400"
             L" [WININET] Download was incomplete: content length: 1000, downloaded: 400");
   EXPECT_FALSE(FileExists(InDownloads(L"blob-400.bin")));
@@ -420,18 +416,18 @@ TEST_F(DownloadFileTest, ABodyShorterThanAnnouncedFailsBothTransportsAndLeavesNo
 
 TEST_F(DownloadFileTest, Status404FailsBothTransports) {
   const auto result = Download(Url(L"s404", L"status=404", L"f/hello.txt"));
-  EXPECT_FALSE(result.first);
+  EXPECT_FALSE(result.ok);
   const std::wstring expected =
       L"[WINHTTP] Download failed: Server returned status code: 404 [WININET] Server returned status code: HTTP 404 - ";
-  EXPECT_EQ(result.second.substr(0, expected.size()), expected) << Utf8(result.second);
+  EXPECT_EQ(result.text.substr(0, expected.size()), expected) << Utf8(result.text);
   EXPECT_FALSE(FileExists(InDownloads(L"hello.txt")));
   EXPECT_EQ(ScenarioRequests().size(), 2u);
 }
 
 TEST_F(DownloadFileTest, FiveRedirectsAreFollowed) {
   const auto result = Download(Url(L"redirect5", L"redirect=5", L"f/hello.txt"));
-  EXPECT_TRUE(result.first) << Utf8(result.second);
-  EXPECT_EQ(result.second, L"");
+  EXPECT_TRUE(result.ok) << Utf8(result.text);
+  EXPECT_EQ(result.text, L"");
   EXPECT_EQ(ReadWholeFile(InDownloads(L"hello.txt")), kHelloText);
   EXPECT_EQ(ScenarioRequests().size(), 6u) << "five hops and the file, all on WinHTTP";
 }
@@ -445,21 +441,21 @@ TEST_F(DownloadFileTest, ASixthRedirectFailsWinHttpAndTheFallbackStartsFromTheGi
   ASSERT_EQ(requests.size(), 13u) << requests.dump();
   const std::string first = requests[0]["path"];
   EXPECT_EQ(requests[6]["path"], first) << "the fallback starts from the URL that was passed in";
-  EXPECT_TRUE(result.first) << Utf8(result.second);
-  EXPECT_EQ(result.second, L"[WINHTTP] Too many redirects.");
+  EXPECT_TRUE(result.ok) << Utf8(result.text);
+  EXPECT_EQ(result.text, L"[WINHTTP] Too many redirects.");
   EXPECT_EQ(ReadWholeFile(InDownloads(L"hello.txt")), kHelloText);
 }
 
 TEST_F(DownloadFileTest, WinHttpTakesAny2xxWinInetOnly200) {
   const auto direct = Download(Url(L"s203", L"status=203", L"f/hello.txt"));
-  EXPECT_TRUE(direct.first) << Utf8(direct.second);
-  EXPECT_EQ(direct.second, L"");
+  EXPECT_TRUE(direct.ok) << Utf8(direct.text);
+  EXPECT_EQ(direct.text, L"");
 
   // Six hops stop WinHTTP; WinINet follows them and then refuses the 203.
   const auto fallback = Download(Url(L"s203hops", L"redirect=6,status=203", L"f/hello.txt"));
-  EXPECT_FALSE(fallback.first);
+  EXPECT_FALSE(fallback.ok);
   const std::wstring expected = L"[WINHTTP] Too many redirects. [WININET] Server returned status code: HTTP 203 - ";
-  EXPECT_EQ(fallback.second.substr(0, expected.size()), expected) << Utf8(fallback.second);
+  EXPECT_EQ(fallback.text.substr(0, expected.size()), expected) << Utf8(fallback.text);
   EXPECT_EQ(ReadWholeFile(InDownloads(L"hello.txt")), kHelloText) << "the first download's file stays";
 }
 
@@ -481,8 +477,8 @@ TEST_F(DownloadFileTest, RelativeRedirectsAreFollowed) {
   for (const Case& c : cases) {
     SCOPED_TRACE(Utf8(c.directives));
     const auto result = Download(Url(L"relative", c.directives, c.endpoint), L"hello-rel.txt");
-    EXPECT_TRUE(result.first) << Utf8(result.second);
-    EXPECT_EQ(result.second, L"") << "WinHTTP itself succeeded";
+    EXPECT_TRUE(result.ok) << Utf8(result.text);
+    EXPECT_EQ(result.text, L"") << "WinHTTP itself succeeded";
     EXPECT_EQ(ReadWholeFile(InDownloads(L"hello-rel.txt")), kHelloText);
     EXPECT_EQ(ScenarioRequests().size(), c.scenarioRequests);
   }
@@ -493,8 +489,8 @@ TEST_F(DownloadFileTest, ALocationLongerThan260CharactersIsReadWhole) {
   std::wstring directives = L"redirect=1";
   for (int i = 0; i < 40; ++i) directives += L",delay=0";
   const auto result = Download(Url(L"longloc", directives, L"f/hello.txt"));
-  EXPECT_TRUE(result.first) << Utf8(result.second);
-  EXPECT_EQ(result.second, L"");
+  EXPECT_TRUE(result.ok) << Utf8(result.text);
+  EXPECT_EQ(result.text, L"");
   EXPECT_EQ(ReadWholeFile(InDownloads(L"hello.txt")), kHelloText);
   const json requests = ScenarioRequests();
   ASSERT_EQ(requests.size(), 2u);
@@ -508,10 +504,10 @@ TEST_F(DownloadFileTest, CancellingStopsWinHttpAndTheFallbackStillRuns) {
   m_recorder.m_onFirstProgress = [&manager] { manager.m_cancelled = true; };
   const auto result = DownloadInto(manager, m_downloadFolder, Url(L"cancel", L"rate=50000:-", L"f/blob-1m.bin"));
   EXPECT_TRUE(manager.m_cancelled);
-  EXPECT_TRUE(result.first) << Utf8(result.second);
-  EXPECT_EQ(result.second, L"[WINHTTP] Download cancelled.");
+  EXPECT_TRUE(result.ok) << Utf8(result.text);
+  EXPECT_EQ(result.text, L"[WINHTTP] Download cancelled.");
   EXPECT_TRUE(ReadWholeFile(InDownloads(L"blob-1m.bin")) == ServedFile("blob-1m.bin"));
-  EXPECT_EQ(manager.m_lastDownloadedFile, InDownloads(L"blob-1m.bin"));
+  EXPECT_EQ(result.path, InDownloads(L"blob-1m.bin"));
   ASSERT_FALSE(m_recorder.m_progress.empty());
   EXPECT_EQ(m_recorder.m_progress.back(), 100);
   EXPECT_FALSE(DownloadManager::GetInstance()->m_cancelled);
@@ -521,8 +517,10 @@ TEST_F(DownloadFileTest, AMissingFolderFailsWithInvalidPathBeforeAnyRequest) {
   const std::wstring missing = m_downloadFolder + L"\\missing";
   const std::wstring url = Url(L"nofolder", L"-", L"f/hello.txt");
   auto& manager = *DownloadManager::GetInstance();
-  EXPECT_EQ(DownloadInto(manager, missing, url), DownloadManager::Result(false, L"Invalid path"));
-  EXPECT_EQ(manager.DownloadFileWinInet(url, nullptr, L"", missing), DownloadManager::Result(false, L"Invalid path"));
+  for (const DownloadResult& result : {DownloadInto(manager, missing, url), manager.DownloadFileWinInet(url, nullptr, L"", missing)}) {
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.text, L"Invalid path");
+  }
   EXPECT_TRUE(ScenarioRequests().empty());
   EXPECT_TRUE(Boxes().empty());
   EXPECT_TRUE(FilesIn(m_downloadFolder).empty());
@@ -536,9 +534,9 @@ TEST_F(DownloadFileTest, NoPartialFileIsLeftWhenBothTransportsFail) {
   refserver::Release(m_scenario);
   const auto result = m_recorder.Finish(download);
   EXPECT_TRUE(progressed) << "bytes were written before the reset";
-  EXPECT_FALSE(result.first);
-  EXPECT_EQ(result.second.rfind(L"[WINHTTP] ", 0), 0u) << Utf8(result.second);
-  EXPECT_NE(result.second.find(L" [WININET] "), std::wstring::npos) << Utf8(result.second);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.text.rfind(L"[WINHTTP] ", 0), 0u) << Utf8(result.text);
+  EXPECT_NE(result.text.find(L" [WININET] "), std::wstring::npos) << Utf8(result.text);
   EXPECT_FALSE(FileExists(InDownloads(L"blob-1m.bin")));
 }
 
@@ -568,8 +566,8 @@ TEST_F(DownloadFileTest, EachPercentageCountsEveryByteReadSoFar) {
     const std::vector<int> held = m_recorder.m_progress;
     refserver::Release(m_scenario);
     const auto result = m_recorder.Finish(download);
-    EXPECT_TRUE(result.first) << Utf8(result.second);
-    EXPECT_EQ(result.second, L"");
+    EXPECT_TRUE(result.ok) << Utf8(result.text);
+    EXPECT_EQ(result.text, L"");
     ASSERT_FALSE(held.empty());
     EXPECT_EQ(held.back(), 50) << ::testing::PrintToString(held);
     EXPECT_EQ(m_recorder.m_progress.back(), 100);
@@ -585,8 +583,8 @@ TEST_F(DownloadFileTest, AUsersFileOfTheSameNameIsReplacedOnlyByACompleteDownloa
     SCOPED_TRACE(Utf8(directives));
     WriteWholeFile(path, own);
     const auto result = Download(Url(L"userfile", directives, L"f/blob-1m.bin"));
-    EXPECT_FALSE(result.first);
-    EXPECT_NE(result.second.find(L" [WININET] "), std::wstring::npos) << Utf8(result.second);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.text.find(L" [WININET] "), std::wstring::npos) << Utf8(result.text);
     EXPECT_EQ(ReadWholeFile(path), own);
     EXPECT_EQ(FilesIn(m_downloadFolder), std::set<std::wstring>{L"blob-1m.bin"}) << "no temporary file is left";
   }
@@ -595,7 +593,7 @@ TEST_F(DownloadFileTest, AUsersFileOfTheSameNameIsReplacedOnlyByACompleteDownloa
     SCOPED_TRACE(Utf8(directives));
     WriteWholeFile(path, own);
     const auto result = Download(Url(L"userfile", directives, L"f/blob-1m.bin"));
-    EXPECT_TRUE(result.first) << Utf8(result.second);
+    EXPECT_TRUE(result.ok) << Utf8(result.text);
     EXPECT_TRUE(ReadWholeFile(path) == ServedFile("blob-1m.bin"));
     EXPECT_EQ(FilesIn(m_downloadFolder), std::set<std::wstring>{L"blob-1m.bin"});
   }
@@ -610,10 +608,10 @@ TEST_F(DownloadFileTest, AFileTheDownloadNeverOpenedIsNotDeleted) {
     win::FileHandle lock(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(lock);
     const auto result = Download(Url(L"locked", L"-", L"f/blob-1k.bin"), L"locked.bin");
-    EXPECT_FALSE(result.first);
+    EXPECT_FALSE(result.ok);
     const std::wstring text = win::FormatW(L"Failed to open file for writing: %d - ", ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(result.second.rfind(L"[WINHTTP] " + text, 0), 0u) << Utf8(result.second);
-    EXPECT_NE(result.second.find(L" [WININET] " + text), std::wstring::npos) << Utf8(result.second);
+    EXPECT_EQ(result.text.rfind(L"[WINHTTP] " + text, 0), 0u) << Utf8(result.text);
+    EXPECT_NE(result.text.find(L" [WININET] " + text), std::wstring::npos) << Utf8(result.text);
   }
   EXPECT_EQ(ReadWholeFile(path), "the user's own bytes");
   EXPECT_EQ(FilesIn(m_downloadFolder), std::set<std::wstring>{L"locked.bin"});
@@ -625,15 +623,15 @@ TEST_F(DownloadFileTest, NamesThatWouldLeaveTheFolderAreRefusedBeforeAnyRequest)
                                   std::wstring(L"C:escape.bin"), std::wstring(L"CON"), std::wstring(L".."), outside}) {
     SCOPED_TRACE(Utf8(name));
     const auto result = Download(Url(L"badname", L"-", L"f/hello.txt"), name);
-    EXPECT_FALSE(result.first);
-    EXPECT_EQ(result.second, L"[WINHTTP] Invalid file name: " + name + L" [WININET] Invalid file name: " + name);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.text, L"[WINHTTP] Invalid file name: " + name + L" [WININET] Invalid file name: " + name);
     EXPECT_TRUE(ScenarioRequests().empty()) << "nothing was asked of the server";
   }
   // A name taken from the URL follows the same rules.
   const auto result = Download(Url(L"badname", L"-", L"f/nul.txt"));
-  EXPECT_EQ(result.second, L"[WINHTTP] Invalid file name: nul.txt [WININET] Invalid file name: nul.txt");
+  EXPECT_EQ(result.text, L"[WINHTTP] Invalid file name: nul.txt [WININET] Invalid file name: nul.txt");
   const auto noName = Download(Url(L"badname", L"-", L"f/"));
-  EXPECT_EQ(noName.second, L"[WINHTTP] Invalid file name:  [WININET] Invalid file name: ");
+  EXPECT_EQ(noName.text, L"[WINHTTP] Invalid file name:  [WININET] Invalid file name: ");
   EXPECT_FALSE(FileExists(outside));
   EXPECT_FALSE(FileExists(m_downloadFolder.substr(0, m_downloadFolder.rfind(L'\\') + 1) + L"escape.bin"));
   EXPECT_TRUE(Boxes().empty());

@@ -79,18 +79,21 @@ TEST(RunProcess, StartsWithTheQuotedPathAndTheArgumentsAsGiven) {
   const std::wstring installer = folder / L"my setup.exe";
   CopyInstaller(installer);
   const std::wstring log = folder / L"installs.log";
-  const ProcessResult waited = RunProcess(installer, L"/EXIT=7 /LOG=\"" + log + L"\" /PUB=x", true);
-  EXPECT_EQ(waited, ProcessResult(7, 0)) << "the exit code when waited for";
+  const StartedProcess waited = RunProcess(installer, L"/EXIT=7 /LOG=\"" + log + L"\" /PUB=x", true);
+  EXPECT_EQ(waited.exitCode, 7u) << "the exit code when waited for";
+  EXPECT_EQ(waited.error, 0u);
   const std::string logged = ReadText(log);
   EXPECT_NE(logged.find("cmd=\"" + win::ToUtf8(installer) + "\" /EXIT=7"), std::string::npos) << logged;
 
   // Programs that cannot be started give the start's error and no exit code.
   const std::wstring text = folder / L"not-a-program.exe";
   std::ofstream(std::filesystem::path(text)) << "plain text";
-  const ProcessResult notAProgram = RunProcess(text, L"", false);
-  EXPECT_EQ(notAProgram.first, kNoExitCode);
-  EXPECT_NE(notAProgram.second, 0u);
-  EXPECT_EQ(RunProcess(folder / L"missing.exe", L"", true), ProcessResult(kNoExitCode, ERROR_FILE_NOT_FOUND));
+  const StartedProcess notAProgram = RunProcess(text, L"", false);
+  EXPECT_EQ(notAProgram.exitCode, kNoExitCode);
+  EXPECT_NE(notAProgram.error, 0u);
+  const StartedProcess missing = RunProcess(folder / L"missing.exe", L"", true);
+  EXPECT_EQ(missing.exitCode, kNoExitCode);
+  EXPECT_EQ(missing.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(ExecFailedText(ERROR_BAD_EXE_FORMAT), L"EXEC FAILED193");
 }
 
@@ -103,8 +106,8 @@ TEST(RunningInstallers, TheFolderOfARunningInstallerIsKept) {
   CopyInstaller(running + L"\\setup.exe");
   CopyInstaller(done + L"\\setup.exe");
   const std::wstring log = temp / L"log.txt";
-  ASSERT_EQ(RunProcess(done + L"\\setup.exe", L"/LOG=\"" + log + L"\"", true, done).second, 0u);
-  ASSERT_EQ(RunProcess(running + L"\\setup.exe", L"/SLEEP=8000 /LOG=\"" + log + L"\"", false, running).second, 0u);
+  ASSERT_EQ(RunProcess(done + L"\\setup.exe", L"/LOG=\"" + log + L"\"", true, done).error, 0u);
+  ASSERT_EQ(RunProcess(running + L"\\setup.exe", L"/SLEEP=8000 /LOG=\"" + log + L"\"", false, running).error, 0u);
 
   const auto inUse = RunningInstallers::Instance().FoldersInUse();
   EXPECT_TRUE(Contains(inUse, running));
@@ -135,10 +138,10 @@ TEST(DownloadRedirects, HttpsToHttpIsRefused) {
   const auto result = manager.DownloadFile(
       refserver::FaultUrl(scenario, L"redirect=1,to=http%3A%2F%2F127.0.0.1%3A9%2Ff%2Fhello.txt", L"f/x.exe"),
       nullptr, L"", folder.Path());
-  EXPECT_FALSE(result.first);
-  EXPECT_NE(result.second.find(L"[WINHTTP] Refused a redirect from HTTPS to a connection without TLS: "
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.text.find(L"[WINHTTP] Refused a redirect from HTTPS to a connection without TLS: "
                                L"http://127.0.0.1:9/f/hello.txt"),
             std::wstring::npos)
-      << win::ToUtf8(result.second);
+      << win::ToUtf8(result.text);
   EXPECT_TRUE(TreeOf(folder.Path()).empty());
 }

@@ -15,6 +15,12 @@ using ziptest::Entry;
 
 namespace {
 
+// The unpacking's outcome, its reason kept in `error`.
+bool Unpacked(const UnpackResult& result, std::wstring& error) {
+  error = result.error;
+  return result.ok;
+}
+
 using Tree = std::vector<std::wstring>;
 
 std::string Utf8(const std::wstring& text) { return win::ToUtf8(text); }
@@ -54,8 +60,8 @@ TEST(ZipExtract, UnpacksNestedEntriesByteEqual) {
                                               })));
   // `out` and its parent folders do not exist yet.
   const std::wstring out = layout.out + L"\\two\\levels";
-  std::wstring error = L"untouched";
-  ASSERT_TRUE(UnzipArchive(layout.zip, out, &error)) << Utf8(error);
+  std::wstring error;
+  ASSERT_TRUE(Unpacked(UnzipArchive(layout.zip, out), error)) << Utf8(error);
 
   EXPECT_EQ(TreeOf(out), (Tree{L"caf\u00e9.txt", L"data\\", L"data\\big.bin", L"data\\sub\\", L"data\\sub\\deeper\\",
                                L"data\\sub\\deeper\\inner.zip", L"empty\\", L"setup.exe", L"win\\", L"win\\style\\",
@@ -70,7 +76,7 @@ TEST(ZipExtract, UnpacksNestedEntriesByteEqual) {
 
   // Unpacking again replaces the files that are there.
   ASSERT_TRUE(ziptest::WriteBytes(out + L"\\setup.exe", "older and longer than the archive's copy of it"));
-  ASSERT_TRUE(UnzipArchive(layout.zip, out));
+  ASSERT_TRUE(UnzipArchive(layout.zip, out).ok);
   EXPECT_EQ(ziptest::ReadBytes(out + L"\\setup.exe"), program);
 }
 
@@ -102,7 +108,7 @@ TEST(ZipExtract, RefusedEntryWritesNothingAnywhere) {
     ASSERT_TRUE(ziptest::WriteBytes(
         layout.zip, ziptest::MakeZip({{"first.exe", "MZ first"}, {"sub/", ""}, c.entry, {"last.exe", "MZ last"}})));
     std::wstring error;
-    EXPECT_FALSE(UnzipArchive(layout.zip, layout.out, &error)) << c.entry.name;
+    EXPECT_FALSE(Unpacked(UnzipArchive(layout.zip, layout.out), error)) << c.entry.name;
     EXPECT_NE(error, L"") << c.entry.name;
     EXPECT_EQ(TreeOf(layout.parent), Tree{}) << c.entry.name << ": " << Utf8(error);
     for (const auto& path : c.mustNotExist) EXPECT_FALSE(Exists(path)) << Utf8(path);
@@ -132,7 +138,7 @@ TEST(ZipExtract, DamagedEntryLeavesNoPartialFile) {
   for (const auto& c : cases) {
     ASSERT_TRUE(ziptest::WriteBytes(layout.zip, c.archive));
     std::wstring error;
-    EXPECT_FALSE(UnzipArchive(layout.zip, layout.out, &error)) << c.what;
+    EXPECT_FALSE(Unpacked(UnzipArchive(layout.zip, layout.out), error)) << c.what;
     EXPECT_NE(error.find(c.reason), std::wstring::npos) << c.what << ": " << Utf8(error);
     EXPECT_EQ(TreeOf(layout.out), Tree{L"first.txt"}) << c.what << ": " << Utf8(error);
     DeleteFileW((layout.out + L"\\first.txt").c_str());
@@ -155,11 +161,11 @@ TEST(ZipExtract, UnusableArchivesAndFoldersFail) {
   for (const auto& c : archives) {
     ASSERT_TRUE(ziptest::WriteBytes(layout.zip, c.bytes));
     std::wstring error;
-    EXPECT_FALSE(UnzipArchive(layout.zip, layout.out, &error)) << c.what;
+    EXPECT_FALSE(Unpacked(UnzipArchive(layout.zip, layout.out), error)) << c.what;
     EXPECT_NE(error.find(c.reason), std::wstring::npos) << c.what << ": " << Utf8(error);
     EXPECT_EQ(TreeOf(layout.parent), Tree{}) << c.what;
   }
-  EXPECT_FALSE(UnzipArchive(layout.scratch / L"missing.zip", layout.out)) << "no error text asked for";
+  EXPECT_FALSE(UnzipArchive(layout.scratch / L"missing.zip", layout.out).ok);
 
   // Something that is no folder stands where a folder must go: a file entry's parent, a folder
   // entry, and the file itself (a folder of that name).
@@ -169,7 +175,7 @@ TEST(ZipExtract, UnusableArchivesAndFoldersFail) {
   for (const char* name : {"blocker/x.exe", "blocker/", "setup.exe"}) {
     ASSERT_TRUE(ziptest::WriteBytes(layout.zip, ziptest::MakeZip({{name, "MZ"}})));
     std::wstring error;
-    EXPECT_FALSE(UnzipArchive(layout.zip, layout.out, &error)) << name;
+    EXPECT_FALSE(Unpacked(UnzipArchive(layout.zip, layout.out), error)) << name;
     EXPECT_NE(error, L"") << name;
     EXPECT_EQ(TreeOf(layout.out), (Tree{L"blocker", L"setup.exe\\"})) << name;
   }
