@@ -166,7 +166,7 @@ DownloadManager::Result DownloadManager::DownloadFile(const std::wstring& url, H
   // The other transport would find the same folder: no request, no fallback.
   if (!PathIsDirectoryW(folder.c_str())) return {false, kInvalidPath, L""};
   Result result = DownloadFileWinHttpAttempt(url, notifyWindow, fileName, folder);
-  if (result.ok) return result;
+  if (result.ok || m_cancelled) return result;  // a cancelled download ends here, without the fallback
 
   Sleep(static_cast<DWORD>(FallbackPause().count()));
   const Result winInet = DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder);
@@ -218,7 +218,7 @@ DownloadManager::Bytes DownloadManager::DownloadToMemory(const std::wstring& url
   auto bytes = std::make_unique<std::vector<char>>();
   std::wstring workingUrl = url;
   int redirects = 0;  // one count for the whole call
-  for (int attempt = 0; attempt < 2; ++attempt) {
+  for (int attempt = 0; attempt < 2 && !m_cancelled; ++attempt) {
     try {
       const Exchange exchange = OpenFollowingRedirects(workingUrl, redirects, kMemoryUserAgent,
                                                        WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_FLAG_REFRESH);

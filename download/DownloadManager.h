@@ -32,27 +32,26 @@ class DownloadManager : public Singleton<DownloadManager> {
   // fragment) in `folder`. Posts WM_DOWNLOADPROGRESS / WM_DOWNLOADSIZEUNKNOWN to `notifyWindow`
   // (may be null). A `folder` that is not an existing directory fails at once with the text
   // kInvalidPath, before any request. Tries WinHTTP, following at most 5 redirects; when that fails
-  // for any reason (cancelled included), waits FallbackPause() and tries WinINet with the original
-  // URL. When both fail, the text is "[WINHTTP] <message> [WININET] <message>". The body goes to a
+  // (but was not cancelled: a cancelled download ends at once), waits FallbackPause() and tries
+  // WinINet with the original URL. A read error fails either transport. When both fail, the text is "[WINHTTP] <message> [WININET] <message>". The body goes to a
   // temporary file in `folder` that replaces a file of the same name only when the download is
   // complete; a failed download leaves that file as it was and no temporary file behind. On success
   // the result's path is the file's full path. Blocking: call it on a worker thread.
   Result DownloadFile(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
                       const std::wstring& folder);
-  // The fallback transport alone (text " [WININET] <message>", or kInvalidPath); its read loop
-  // ignores m_cancelled.
+  // The fallback transport alone (text " [WININET] <message>", or kInvalidPath).
   Result DownloadFileWinInet(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
                              const std::wstring& folder);
 
   // The body of `url` (WinHTTP, at most 5 redirects over the whole call, two attempts without a
-  // pause). Never null; empty when both attempts failed. Blocking.
+  // pause, no second one after a cancel). Never null; empty when both attempts failed. Blocking.
   Bytes DownloadToMemory(const std::wstring& url);
   // Runs DownloadToMemory on a detached thread and calls `done` exactly once on that thread: with
   // the bytes, or with null when m_cancelled is set by then (or memory ran out). `done` must not be empty (throws
   // std::invalid_argument) and must not throw. The instance must outlive the call of `done`.
   void DownloadToMemoryAsync(const std::wstring& url, std::function<void(Bytes)> done);
 
-  // Set once when the user closes the wizard; WinHTTP read loops stop at their next chunk.
+  // Set once when the user closes the wizard; both transports' read loops stop at their next chunk.
   std::atomic<bool> m_cancelled{false};
 
  private:

@@ -73,13 +73,17 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
     }
     if (!file.IsOpen()) FailWithError(L"Failed to open file for writing: %d - %s", file.OpenError());
 
-    // A read failure ends the loop like the end of the body: the length check below catches a
-    // short file when the length is known. The cancel flag is not looked at here.
+    // A read that fails is a failed download, whether the length is known or not; the cancel flag
+    // is looked at before every chunk.
     download::Progress progress(notifyWindow, contentLength);
     char buffer[4096];
     for (;;) {
+      if (m_cancelled) Fail(L"Download cancelled.");
       DWORD read = 0;
-      if (!InternetReadFile(request.Get(), buffer, sizeof(buffer), &read) || read == 0) break;
+      if (!InternetReadFile(request.Get(), buffer, sizeof(buffer), &read)) {
+        FailWithLastError(L"Failed to read data: %d - %s");
+      }
+      if (read == 0) break;
       file.Write(buffer, read);
       progress.Add(read);
     }

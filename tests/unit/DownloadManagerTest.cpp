@@ -497,20 +497,33 @@ TEST_F(DownloadFileTest, ALocationLongerThan260CharactersIsReadWhole) {
   EXPECT_GT(std::string("https://localhost").size() + requests[1]["path"].get<std::string>().size(), 260u);
 }
 
-TEST_F(DownloadFileTest, CancellingStopsWinHttpAndTheFallbackStillRuns) {
-  // An instance of its own, so the process-wide flag stays clear. The first attempt's body trickles
-  // (20 s for the whole file); the fallback's request is answered at full speed.
+TEST_F(DownloadFileTest, ACancelledDownloadEndsAtOnceOnBothTransports) {
+  // An instance of its own, so the process-wide flag stays clear. The body trickles (20 s for the
+  // whole file); the user closes at the first percentage.
   DownloadManager manager;
   m_recorder.m_onFirstProgress = [&manager] { manager.m_cancelled = true; };
-  const auto result = DownloadInto(manager, m_downloadFolder, Url(L"cancel", L"rate=50000:-", L"f/blob-1m.bin"));
+  const auto result = DownloadInto(manager, m_downloadFolder, Url(L"cancel", L"rate=50000", L"f/blob-1m.bin"));
   EXPECT_TRUE(manager.m_cancelled);
-  EXPECT_TRUE(result.ok) << Utf8(result.text);
-  EXPECT_EQ(result.text, L"[WINHTTP] Download cancelled.");
-  EXPECT_TRUE(ReadWholeFile(InDownloads(L"blob-1m.bin")) == ServedFile("blob-1m.bin"));
-  EXPECT_EQ(result.path, InDownloads(L"blob-1m.bin"));
-  ASSERT_FALSE(m_recorder.m_progress.empty());
-  EXPECT_EQ(m_recorder.m_progress.back(), 100);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.text, L"[WINHTTP] Download cancelled.") << "no fallback after a cancel";
+  EXPECT_EQ(ScenarioRequests().size(), 1u);
+  EXPECT_FALSE(FileExists(InDownloads(L"blob-1m.bin")));
+
+  // The fallback transport alone stops too.
+  const auto winInet = manager.DownloadFileWinInet(Url(L"cancel2", L"-", L"f/blob-1m.bin"), nullptr, L"", m_downloadFolder);
+  EXPECT_FALSE(winInet.ok);
+  EXPECT_EQ(winInet.text, L" [WININET] Download cancelled.");
+  EXPECT_FALSE(FileExists(InDownloads(L"blob-1m.bin")));
   EXPECT_FALSE(DownloadManager::GetInstance()->m_cancelled);
+}
+
+TEST_F(DownloadFileTest, AConnectionResetWithoutALengthFailsBothTransports) {
+  // Slow enough that the headers and the first chunks have arrived when the connection is reset.
+  const auto result = Download(Url(L"resetnolength", L"length=none,rate=400000,reset=262144", L"f/blob-1m.bin"));
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.text.rfind(L"[WINHTTP] Failed to ", 0), 0u) << Utf8(result.text);
+  EXPECT_NE(result.text.find(L" [WININET] Failed to read data: "), std::wstring::npos) << Utf8(result.text);
+  EXPECT_FALSE(FileExists(InDownloads(L"blob-1m.bin"))) << "a broken body is never put in place";
 }
 
 TEST_F(DownloadFileTest, AMissingFolderFailsWithInvalidPathBeforeAnyRequest) {
@@ -706,6 +719,7 @@ TEST_F(DownloadToMemoryTest, ACancelledManagerGetsNothing) {
   const auto bytes = manager.DownloadToMemory(Url(L"memcancel", L"-", L"f/hello.txt"));
   ASSERT_TRUE(bytes);
   EXPECT_TRUE(bytes->empty());
+  EXPECT_TRUE(ScenarioRequests().empty()) << "no attempt after a cancel";
 }
 
 namespace {
