@@ -99,6 +99,22 @@ bool FileLength(const std::wstring& path, uint64_t& length) {
   return true;
 }
 
+bool ParseContentLength(std::wstring_view text, uint64_t& length) {
+  length = 0;
+  const size_t first = text.find_first_not_of(L" \t");
+  if (first == std::wstring_view::npos) return false;
+  text = text.substr(first, text.find_last_not_of(L" \t") + 1 - first);
+  uint64_t value = 0;
+  for (const wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+    const uint64_t digit = static_cast<uint64_t>(c - L'0');
+    if (value > (UINT64_MAX - digit) / 10) return false;
+    value = value * 10 + digit;
+  }
+  length = value;
+  return true;
+}
+
 void CheckComplete(uint64_t contentLength, uint64_t downloaded) {
   if (contentLength != downloaded) {
     Fail(L"Download was incomplete: content length: " + std::to_wstring(contentLength) +

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "download/DownloadResult.h"
 #include "win/Handle.h"
@@ -57,6 +58,10 @@ class OutputFile {
   win::FileHandle m_file;
   DWORD m_openError = ERROR_SUCCESS;
 };
+
+// A Content-Length header's value as a 64-bit number: decimal digits only, blanks around them
+// allowed. False (length 0) for anything else, a number too large for 64 bits included.
+bool ParseContentLength(std::wstring_view text, uint64_t& length);
 
 // The size of a file on disk; false (with GetLastError set) when it cannot be opened.
 bool FileLength(const std::wstring& path, uint64_t& length);

@@ -111,11 +111,15 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
 }
 
 // The number of body bytes the server announced; false when it sent no usable Content-Length.
-bool QueryContentLength(HINTERNET request, DWORD& length) {
+bool QueryContentLength(HINTERNET request, uint64_t& length) {
   length = 0;
-  DWORD size = sizeof(length);
-  return WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &length, &size, WINHTTP_NO_HEADER_INDEX) != FALSE;
+  wchar_t text[32] = {};
+  DWORD size = sizeof(text);
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                           WINHTTP_NO_HEADER_INDEX)) {
+    return false;
+  }
+  return download::ParseContentLength(std::wstring_view(text, size / sizeof(wchar_t)), length);
 }
 
 // Reads the whole body, handing each chunk to `sink`; checks the cancel flag before every chunk.
@@ -197,7 +201,7 @@ DownloadManager::Result DownloadManager::DownloadFileWinHttpAttempt(const std::w
     int redirects = 0;
     const Exchange exchange = OpenFollowingRedirects(workingUrl, redirects, nullptr, ProxyAccessTypeForThisSystem(), 0);
 
-    DWORD contentLength = 0;
+    uint64_t contentLength = 0;
     const bool lengthKnown = QueryContentLength(exchange.request.Get(), contentLength);
     if (!lengthKnown) download::PostSizeUnknown(notifyWindow);
     if (!file.IsOpen()) FailWithError(L"Failed to open file for writing: %d - %s", file.OpenError());

@@ -63,14 +63,13 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
                         GetSystemErrorText(error).c_str()));
     }
 
-    DWORD contentLength = 0;
-    size = sizeof(contentLength);
-    const bool lengthKnown = HttpQueryInfoW(request.Get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
-                                            &contentLength, &size, nullptr) != FALSE;
-    if (!lengthKnown) {
-      contentLength = 0;
-      download::PostSizeUnknown(notifyWindow);
-    }
+    uint64_t contentLength = 0;
+    wchar_t lengthText[32] = {};
+    size = sizeof(lengthText);
+    const bool lengthKnown =
+        HttpQueryInfoW(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr) &&
+        download::ParseContentLength(std::wstring_view(lengthText, size / sizeof(wchar_t)), contentLength);
+    if (!lengthKnown) download::PostSizeUnknown(notifyWindow);
     if (!file.IsOpen()) FailWithError(L"Failed to open file for writing: %d - %s", file.OpenError());
 
     // A read that fails is a failed download, whether the length is known or not; the cancel flag

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/DirectoryTree.h"
+#include "download/DownloadCommon.h"
 #include "download/DownloadManager.h"
 #include "download/FallbackPause.h"
 #include "download/RedirectUrl.h"
@@ -412,6 +413,26 @@ TEST_F(DownloadFileTest, ABodyShorterThanAnnouncedFailsBothTransportsAndLeavesNo
             L"[WINHTTP] Download was incomplete: content length: 1000, downloaded: 400"
             L" [WININET] Download was incomplete: content length: 1000, downloaded: 400");
   EXPECT_FALSE(FileExists(InDownloads(L"blob-400.bin")));
+
+  // A length beyond 32 bits is read whole, not cut or taken as unknown.
+  const auto huge = Download(Url(L"huge", L"length=+4294967296", L"f/blob-400.bin"));
+  EXPECT_FALSE(huge.ok);
+  EXPECT_EQ(huge.text,
+            L"[WINHTTP] Download was incomplete: content length: 4294967696, downloaded: 400"
+            L" [WININET] Download was incomplete: content length: 4294967696, downloaded: 400");
+  EXPECT_FALSE(FileExists(InDownloads(L"blob-400.bin")));
+}
+
+TEST(DownloadContentLength, SixtyFourBitDecimalsOnly) {
+  uint64_t length = 1;
+  EXPECT_TRUE(download::ParseContentLength(L"18446744073709551615", length));
+  EXPECT_EQ(length, UINT64_MAX);
+  EXPECT_TRUE(download::ParseContentLength(L" 4294967296 ", length));
+  EXPECT_EQ(length, 4294967296ull);
+  for (const wchar_t* bad : {L"", L" ", L"18446744073709551616", L"-1", L"12abc", L"0x10", L"1 2"}) {
+    EXPECT_FALSE(download::ParseContentLength(bad, length)) << Utf8(bad);
+    EXPECT_EQ(length, 0u);
+  }
 }
 
 TEST_F(DownloadFileTest, Status404FailsBothTransports) {
