@@ -5,12 +5,16 @@
 #include <new>
 
 #include "machine/SystemVersion.h"
+#include "backend/TransferLimits.h"
 #include "backend/WelvaneException.h"
 #include "backend/WinHttpSession.h"
 #include "win/Text.h"
 #include "win/WinHttpHandle.h"
 
 namespace {
+
+// A configuration is a few KB and an event's answer less: a response beyond this is refused.
+constexpr size_t kMaxResponseBytes = 4u << 20;
 
 // Diagnostics go to standard output; a windowed process has none, so nobody sees them.
 void Diagnostic(const std::string& line) {
@@ -69,7 +73,12 @@ bool HttpsPost(const std::wstring& host, const std::wstring& path, const std::st
                       WINHTTP_HEADER_NAME_BY_INDEX, &code, &codeSize, WINHTTP_NO_HEADER_INDEX);
   status = code;
 
+  StallWatch watch;
   for (;;) {
+    if (!watch.Add(0)) {
+      Diagnostic("The response stalled.");
+      return false;
+    }
     DWORD available = 0;
     if (!WinHttpQueryDataAvailable(request.Get(), &available)) {
       Diagnostic(win::Format("Error %u in WinHttpQueryDataAvailable.", static_cast<unsigned>(GetLastError())));
@@ -88,6 +97,11 @@ bool HttpsPost(const std::wstring& host, const std::wstring& path, const std::st
       break;
     }
     response.append(chunk.get(), strnlen(chunk.get(), read));  // a chunk counts up to its first zero byte
+    if (response.size() > kMaxResponseBytes) {
+      Diagnostic("The response is larger than the wizard takes.");
+      return false;
+    }
+    watch.Add(read);
   }
   return true;
 }

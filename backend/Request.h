@@ -15,6 +15,6 @@ bool PostJson(const std::wstring& url, const std::string& body, const HeaderList
               uint32_t& status);
 
 // The WinHTTP exchange behind PostJson (a session of OpenWinHttpSession); false when nothing could
-// be sent or no response arrived.
+// be sent, no response arrived, or the response stalled or grew beyond 4 MiB.
 bool HttpsPost(const std::wstring& host, const std::wstring& path, const std::string& body, HeaderList headers,
                std::string& response, uint32_t& status);

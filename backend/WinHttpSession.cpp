@@ -1,5 +1,6 @@
 #include "backend/WinHttpSession.h"
 
+#include "backend/TransferLimits.h"
 #include "machine/SystemVersion.h"
 
 DWORD ProxyAccessTypeFor(DWORD major, DWORD minor) {
@@ -44,6 +45,10 @@ WinHttpSession OpenWinHttpSession(const wchar_t* userAgent, DWORD accessType) {
     result.failedStep = WinHttpSession::Step::SecureProtocols;
     return result;  // the session closes here
   }
+  // Timeouts never fail the session: Windows' own defaults stay where they cannot be set.
+  const TransferLimits limits = CurrentTransferLimits();
+  WinHttpSetTimeouts(session.Get(), static_cast<int>(limits.resolve.count()), static_cast<int>(limits.connect.count()),
+                     static_cast<int>(limits.send.count()), static_cast<int>(limits.receive.count()));
   result.handle = std::move(session);
   return result;
 }

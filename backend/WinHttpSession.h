@@ -27,7 +27,7 @@ using WinHttpOpenCall = std::function<HINTERNET(DWORD accessType)>;
 win::WinHttpHandle OpenWithProxyFallback(DWORD accessType, const WinHttpOpenCall& open);
 
 // A session opened with WinHttpOpen(userAgent, accessType) through OpenWithProxyFallback, with
-// SecureProtocolsForThisSystem set. On failure `handle` is null, `failedStep` names the step and
+// SecureProtocolsForThisSystem and the timeouts of CurrentTransferLimits set. On failure `handle` is null, `failedStep` names the step and
 // `error` holds its Windows error code.
 struct WinHttpSession {
   enum class Step { None, Open, SecureProtocols };

@@ -1,10 +1,12 @@
 #include "download/DownloadCommon.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 
 #include "download/DownloadManager.h"
 #include "download/DownloadMessages.h"
+#include "download/TargetPath.h"
 #include "win/Text.h"
 
 namespace download {
@@ -32,37 +34,52 @@ void FailWithLastError(const wchar_t* format) { FailWithError(format, GetLastErr
 
 namespace {
 
-// ERROR_SUCCESS when `path` does not exist or could be replaced, else why it could not.
-DWORD ReplaceError(const std::wstring& path) {
-  win::FileHandle existing(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (existing) return ERROR_SUCCESS;
-  const DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+// The most numbered names tried before a download gives up finding a free one.
+constexpr int kMaxNumberedNames = 1000;
+
+bool MarkForDeletion(HANDLE file, bool deleted) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = deleted ? TRUE : FALSE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
 }
+
+std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/") + 1); }
 
 }  // namespace
 
 OutputFile::OutputFile(std::wstring target) : m_target(std::move(target)) {
-  m_openError = ReplaceError(m_target);
-  if (m_openError != ERROR_SUCCESS) return;
-  const size_t slash = m_target.find_last_of(L"\\/");
-  const std::wstring folder = slash == std::wstring::npos ? L"." : m_target.substr(0, slash);
-  wchar_t temporary[MAX_PATH] = {};
-  if (!GetTempFileNameW(folder.c_str(), L"wlv", 0, temporary)) {
-    m_openError = GetLastError();
+  std::wstring folder = FolderOf(m_target);
+  if (folder.empty()) folder = L".";
+  // A name nobody holds: CREATE_NEW neither opens an existing file nor follows a link in its place.
+  static std::atomic<unsigned> counter{0};
+  for (int tries = 0; tries < 100 && !m_file; ++tries) {
+    const unsigned unique = (GetTickCount() ^ (GetCurrentThreadId() << 8) ^ (counter++ * 2654435761u)) & 0xFFFFu;
+    wchar_t temporary[MAX_PATH] = {};
+    if (!GetTempFileNameW(folder.c_str(), L"wlv", unique == 0 ? 1 : unique, temporary)) break;
+    m_file.Reset(CreateFileW(temporary, GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (m_file) m_temporary = temporary;
+    else if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  if (!m_file) {
+    m_openError = GetLastError() == ERROR_SUCCESS ? ERROR_FILE_EXISTS : GetLastError();
     return;
   }
-  m_temporary = temporary;
-  m_file.Reset(CreateFileW(m_temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!m_file) m_openError = GetLastError();
+  if (!MarkForDeletion(m_file.Get(), true)) {
+    m_openError = GetLastError();
+    m_file.Reset();
+    DeleteFileW(m_temporary.c_str());
+  }
 }
 
-OutputFile::~OutputFile() {
-  m_file.Reset();
-  if (!m_temporary.empty()) DeleteFileW(m_temporary.c_str());
+void OutputFile::CheckRoom(uint64_t length) const {
+  ULARGE_INTEGER available{};
+  // When the room cannot be told, the writes will.
+  if (!GetDiskFreeSpaceExW(FolderOf(m_temporary).c_str(), &available, nullptr, nullptr)) return;
+  if (available.QuadPart < length) {
+    Fail(L"Not enough disk space: " + std::to_wstring(length) + L" bytes needed, " +
+         std::to_wstring(available.QuadPart) + L" free.");
+  }
 }
 
 void OutputFile::Write(const char* data, DWORD size) {
@@ -76,27 +93,26 @@ void OutputFile::Write(const char* data, DWORD size) {
   }
 }
 
-void OutputFile::Finish(bool lengthKnown, uint64_t contentLength, void (*cannotReadBack)()) {
-  m_file.Reset();
+std::wstring OutputFile::Finish(bool lengthKnown, uint64_t contentLength, void (*cannotReadBack)()) {
   if (lengthKnown) {
-    uint64_t downloaded = 0;
-    if (!FileLength(m_temporary, downloaded)) cannotReadBack();
-    CheckComplete(contentLength, downloaded);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(m_file.Get(), &size)) cannotReadBack();
+    CheckComplete(contentLength, static_cast<uint64_t>(size.QuadPart));
   }
-  if (!MoveFileExW(m_temporary.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    FailWithLastError(L"Failed to move the download into place: %d - %s");
+  if (!MarkForDeletion(m_file.Get(), false)) FailWithLastError(L"Failed to move the download into place: %d - %s");
+  m_file.Reset();
+  const std::wstring folder = FolderOf(m_target);
+  const std::wstring name = m_target.substr(folder.size());
+  DWORD error = ERROR_FILE_EXISTS;
+  for (int n = 0; n <= kMaxNumberedNames; ++n) {
+    const std::wstring path = folder + NumberedFileName(name, n);
+    // Without MOVEFILE_REPLACE_EXISTING: a name that is taken, even at this very moment, is left alone.
+    if (MoveFileExW(m_temporary.c_str(), path.c_str(), 0)) return path;
+    error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
   }
-  m_temporary.clear();
-}
-
-bool FileLength(const std::wstring& path, uint64_t& length) {
-  win::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.Get(), &size)) return false;
-  length = static_cast<uint64_t>(size.QuadPart);
-  return true;
+  DeleteFileW(m_temporary.c_str());
+  FailWithError(L"Failed to move the download into place: %d - %s", error);
 }
 
 bool ParseContentLength(std::wstring_view text, uint64_t& length) {

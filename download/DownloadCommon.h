@@ -29,32 +29,35 @@ DownloadResult RunAttempt(const std::wstring& tag, const std::function<std::wstr
 // The same with GetLastError() as it is at the moment of the call.
 [[noreturn]] void FailWithLastError(const wchar_t* format);
 
-// The file a transport downloads into. The body goes to a temporary file in the target's folder,
-// which replaces the target only once the download is complete: until then a file of the same name
-// (the user's own, say) is left as it was. A temporary file that was not moved into place is
-// deleted with this object. Made when the transport starts, before any network activity; a file
-// that cannot be opened is reported later, when the body is about to be written.
+// The file a transport downloads into. The body goes to a new temporary file in the target's
+// folder, marked for deletion from the moment it exists: a download that fails, is cancelled, or is
+// cut short by the end of the process leaves nothing behind. Only a complete download is kept, and
+// it never replaces a file: it takes the target's name, or the first free numbered one
+// ("Name (1).exe", "Name (2).exe", ...). Made when the transport starts, before any network
+// activity; a file that cannot be made is reported later, when the body is about to be written.
 class OutputFile {
  public:
-  // `target` is a full path. A target that exists but could not be replaced (read-only, or held
-  // open by another program) counts as a file that cannot be opened.
+  // `target` is a full path.
   explicit OutputFile(std::wstring target);
-  ~OutputFile();
+  ~OutputFile() = default;  // closing the handle deletes a file that was not kept
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
   bool IsOpen() const { return static_cast<bool>(m_file); }
   DWORD OpenError() const { return m_openError; }
+  // Before the first byte of a body of known length: throws "Not enough disk space: ..." when the
+  // folder's volume has less room than `length`.
+  void CheckRoom(uint64_t length) const;
   // Throws "Failed to write to file: %d - %s" when the disk does not take the bytes.
   void Write(const char* data, DWORD size);
-  // Closes the written file; when the length was announced, checks the file on disk against it
-  // (`cannotReadBack` raises the transport's own failure when it cannot be opened again); then
-  // moves it over the target ("Failed to move the download into place: %d - %s").
-  void Finish(bool lengthKnown, uint64_t contentLength, void (*cannotReadBack)());
+  // When the length was announced, checks the written size against it (`cannotReadBack` raises
+  // the transport's own failure when the size cannot be read); then keeps the file under the
+  // first free name ("Failed to move the download into place: %d - %s") and returns its path.
+  std::wstring Finish(bool lengthKnown, uint64_t contentLength, void (*cannotReadBack)());
 
  private:
   std::wstring m_target;
-  std::wstring m_temporary;  // empty once moved into place (or when it was never made)
+  std::wstring m_temporary;
   win::FileHandle m_file;
   DWORD m_openError = ERROR_SUCCESS;
 };
@@ -63,8 +66,6 @@ class OutputFile {
 // allowed. False (length 0) for anything else, a number too large for 64 bits included.
 bool ParseContentLength(std::wstring_view text, uint64_t& length);
 
-// The size of a file on disk; false (with GetLastError set) when it cannot be opened.
-bool FileLength(const std::wstring& path, uint64_t& length);
 // Throws "Download was incomplete: content length: N, downloaded: M" when they differ.
 void CheckComplete(uint64_t contentLength, uint64_t downloaded);
 

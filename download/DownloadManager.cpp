@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "backend/TransferLimits.h"
 #include "backend/WinHttpSession.h"
 #include "download/DownloadCommon.h"
 #include "download/FallbackPause.h"
@@ -23,6 +24,8 @@ namespace {
 
 constexpr int kMaxRedirects = 5;
 constexpr wchar_t kMemoryUserAgent[] = L"A WinHTTP Example Program/1.0";
+// Memory downloads are pictures of a few hundred KB: a body beyond this is refused.
+constexpr size_t kMaxMemoryDownload = 4u << 20;
 
 // The handles of one answered request; destroyed request first, session last.
 struct Exchange {
@@ -122,14 +125,19 @@ bool QueryContentLength(HINTERNET request, uint64_t& length) {
   return download::ParseContentLength(std::wstring_view(text, size / sizeof(wchar_t)), length);
 }
 
-// Reads the whole body, handing each chunk to `sink`; checks the cancel flag before every chunk.
+// Reads the whole body, handing each chunk to `sink`; checks the cancel flag before every chunk
+// and after the last, and fails a body that stalls.
 template <typename Sink>
 void ReadBody(HINTERNET request, const std::atomic<bool>& cancelled, std::vector<char>& buffer, Sink&& sink) {
+  StallWatch watch;
   for (;;) {
     if (cancelled) Fail(L"Download cancelled.");
     DWORD available = 0;
     if (!WinHttpQueryDataAvailable(request, &available)) FailWithLastError(L"Failed to query data: %d - %s");
-    if (available == 0) return;
+    if (available == 0) {
+      if (cancelled) Fail(L"Download cancelled.");
+      return;
+    }
     if (buffer.size() < static_cast<size_t>(available) + 1) {
       try {
         buffer.resize(static_cast<size_t>(available) + 1);
@@ -140,6 +148,7 @@ void ReadBody(HINTERNET request, const std::atomic<bool>& cancelled, std::vector
     DWORD read = 0;
     if (!WinHttpReadData(request, buffer.data(), available, &read)) FailWithLastError(L"Failed to read data: %d - %s");
     sink(buffer.data(), read);
+    if (!watch.Add(read)) Fail(watch.StalledText());
   }
 }
 
@@ -205,6 +214,7 @@ DownloadManager::Result DownloadManager::DownloadFileWinHttpAttempt(const std::w
     const bool lengthKnown = QueryContentLength(exchange.request.Get(), contentLength);
     if (!lengthKnown) download::PostSizeUnknown(notifyWindow);
     if (!file.IsOpen()) FailWithError(L"Failed to open file for writing: %d - %s", file.OpenError());
+    if (lengthKnown) file.CheckRoom(contentLength);
 
     download::Progress progress(notifyWindow, contentLength);
     std::vector<char> buffer;
@@ -212,9 +222,9 @@ DownloadManager::Result DownloadManager::DownloadFileWinHttpAttempt(const std::w
       file.Write(data, size);
       progress.Add(size);
     });
-    file.Finish(lengthKnown, contentLength, [] { Fail(L"Failed to open downloaded file."); });
+    const std::wstring saved = file.Finish(lengthKnown, contentLength, [] { Fail(L"Failed to open downloaded file."); });
     progress.Finish();
-    return path;
+    return saved;
   });
 }
 
@@ -227,8 +237,10 @@ DownloadManager::Bytes DownloadManager::DownloadToMemory(const std::wstring& url
       const Exchange exchange = OpenFollowingRedirects(workingUrl, redirects, kMemoryUserAgent,
                                                        WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_FLAG_REFRESH);
       std::vector<char> buffer;
-      ReadBody(exchange.request.Get(), m_cancelled, buffer,
-               [&](const char* data, DWORD size) { bytes->insert(bytes->end(), data, data + size); });
+      ReadBody(exchange.request.Get(), m_cancelled, buffer, [&](const char* data, DWORD size) {
+        if (bytes->size() + size > kMaxMemoryDownload) Fail(L"Too large.");
+        bytes->insert(bytes->end(), data, data + size);
+      });
       return bytes;
     } catch (const download::Failure&) {
       bytes->clear();  // the next attempt starts at once; the message is not kept

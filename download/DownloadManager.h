@@ -33,10 +33,12 @@ class DownloadManager : public Singleton<DownloadManager> {
   // (may be null). A `folder` that is not an existing directory fails at once with the text
   // kInvalidPath, before any request. Tries WinHTTP, following at most 5 redirects; when that fails
   // (but was not cancelled: a cancelled download ends at once), waits FallbackPause() and tries
-  // WinINet with the original URL. A read error fails either transport. When both fail, the text is "[WINHTTP] <message> [WININET] <message>". The body goes to a
-  // temporary file in `folder` that replaces a file of the same name only when the download is
-  // complete; a failed download leaves that file as it was and no temporary file behind. On success
-  // the result's path is the file's full path. Blocking: call it on a worker thread.
+  // WinINet with the original URL. A read error, a stalled body (see TransferLimits) or too little
+  // disk room for an announced length fails either transport. When both fail, the text is
+  // "[WINHTTP] <message> [WININET] <message>". The body goes to a temporary file in `folder` (see
+  // download::OutputFile): a failed download leaves nothing behind, and a complete one never
+  // replaces a file, it takes the next free name ("Name (1).exe"). On success the result's path is
+  // the saved file's full path. Blocking: call it on a worker thread.
   Result DownloadFile(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
                       const std::wstring& folder);
   // The fallback transport alone (text " [WININET] <message>", or kInvalidPath).
@@ -44,7 +46,8 @@ class DownloadManager : public Singleton<DownloadManager> {
                              const std::wstring& folder);
 
   // The body of `url` (WinHTTP, at most 5 redirects over the whole call, two attempts without a
-  // pause, no second one after a cancel). Never null; empty when both attempts failed. Blocking.
+  // pause, no second one after a cancel). Never null; empty when both attempts failed or the body
+  // is larger than 4 MiB. Blocking.
   Bytes DownloadToMemory(const std::wstring& url);
   // Runs DownloadToMemory on a detached thread and calls `done` exactly once on that thread: with
   // the bytes, or with null when m_cancelled is set by then (or memory ran out). `done` must not be empty (throws

@@ -81,3 +81,10 @@ BOOL AppendPath(std::wstring& path, const std::wstring& more) {
   }
   return appended;
 }
+
+std::wstring NumberedFileName(std::wstring_view name, int n) {
+  if (n == 0) return std::wstring(name);
+  const size_t dot = name.rfind(L'.');
+  const size_t stem = dot == std::wstring_view::npos || dot == 0 ? name.size() : dot;
+  return std::wstring(name.substr(0, stem)) + L" (" + std::to_wstring(n) + L")" + std::wstring(name.substr(stem));
+}

@@ -24,3 +24,8 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& relative);
 // Appends `more` to `path` with PathAppendW (the buffer holds at least MAX_PATH characters) and
 // cuts the result at its first zero. Returns PathAppendW's result; on failure `path` is unchanged.
 BOOL AppendPath(std::wstring& path, const std::wstring& more);
+
+// The name a download takes when `name` is already taken `n` times, the way browsers number them:
+// 0 gives `name`, 1 gives "Name (1).exe" for "Name.exe", "Name (1)" for "Name"; the number goes
+// before the last extension (".config (1)" stays whole: a leading dot is no extension).
+std::wstring NumberedFileName(std::wstring_view name, int n);

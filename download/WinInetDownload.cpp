@@ -3,9 +3,11 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <chrono>
 #include <cwchar>
 #include <new>
 
+#include "backend/TransferLimits.h"
 #include "download/DownloadCommon.h"
 #include "download/DownloadManager.h"
 #include "download/RedirectUrl.h"
@@ -28,6 +30,19 @@ std::wstring AnsweringUrl(HINTERNET request) {
   return url;
 }
 
+// The transfer limits on a WinINet session or request; one that cannot be set keeps the default.
+void SetTimeouts(HINTERNET session) {
+  const TransferLimits limits = CurrentTransferLimits();
+  const auto set = [session](DWORD option, std::chrono::milliseconds value) {
+    DWORD ms = static_cast<DWORD>(value.count());
+    InternetSetOptionW(session, option, &ms, sizeof(ms));
+  };
+  set(INTERNET_OPTION_CONNECT_TIMEOUT, limits.connect);
+  set(INTERNET_OPTION_SEND_TIMEOUT, limits.send);
+  set(INTERNET_OPTION_RECEIVE_TIMEOUT, limits.receive);
+  set(INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, limits.receive);
+}
+
 }  // namespace
 
 using download::FailWithError;
@@ -42,11 +57,13 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
 
     win::WinInetHandle session(InternetOpenW(L"", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) FailWithLastError(L"Failed to initialize WinINet:: %d - %s");
+    SetTimeouts(session.Get());
     // WinINet follows redirects itself, relative ones included. The installer is not kept in the
     // browser cache: it goes to its own folder anyway.
     win::WinInetHandle request(InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0,
                                                 INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
     if (!request) FailWithLastError(L"Failed to open URL:: %d - %s");
+    SetTimeouts(request.Get());  // the body's reads: not every WinINet passes the session's on
     if (const std::wstring answering = AnsweringUrl(request.Get());
         !answering.empty() && IsDowngradingRedirect(url, answering)) {
       Fail(DowngradeRefusedText(answering));
@@ -71,10 +88,12 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
         download::ParseContentLength(std::wstring_view(lengthText, size / sizeof(wchar_t)), contentLength);
     if (!lengthKnown) download::PostSizeUnknown(notifyWindow);
     if (!file.IsOpen()) FailWithError(L"Failed to open file for writing: %d - %s", file.OpenError());
+    if (lengthKnown) file.CheckRoom(contentLength);
 
     // A read that fails is a failed download, whether the length is known or not; the cancel flag
-    // is looked at before every chunk.
+    // is looked at before every chunk and after the last.
     download::Progress progress(notifyWindow, contentLength);
+    StallWatch watch;
     char buffer[4096];
     for (;;) {
       if (m_cancelled) Fail(L"Download cancelled.");
@@ -85,9 +104,12 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
       if (read == 0) break;
       file.Write(buffer, read);
       progress.Add(read);
+      if (!watch.Add(read)) Fail(watch.StalledText());
     }
-    file.Finish(lengthKnown, contentLength, [] { FailWithLastError(L"Failed to open downloaded file: %d - %s"); });
+    if (m_cancelled) Fail(L"Download cancelled.");
+    const std::wstring saved =
+        file.Finish(lengthKnown, contentLength, [] { FailWithLastError(L"Failed to open downloaded file: %d - %s"); });
     progress.Finish();
-    return path;
+    return saved;
   });
 }

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/DirectoryTree.h"
+#include "backend/TransferLimits.h"
 #include "download/DownloadCommon.h"
 #include "download/DownloadManager.h"
 #include "download/FallbackPause.h"
@@ -81,9 +82,12 @@ std::set<std::wstring> FilesIn(const std::wstring& folder) {
 std::wstring NewFolder(const wchar_t* prefix) {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
+  // Wine reuses process ids: a folder a killed run left behind is not reused.
   static int counter = 0;
-  std::wstring folder = win::FormatW(L"%s%s-%lu-%d", temp, prefix, GetCurrentProcessId(), ++counter);
-  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring folder;
+  do {
+    folder = win::FormatW(L"%s%s-%lu-%d", temp, prefix, GetCurrentProcessId(), ++counter);
+  } while (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
   return folder;
 }
 
@@ -270,6 +274,14 @@ TEST(DownloadTargetPath, FileNameFromUrlIsTheLastSegmentWithoutQueryOrFragment) 
   EXPECT_EQ(FileNameFromUrl(L"https://host?x=/y"), L"");
   EXPECT_EQ(FileNameFromUrl(L"setup.exe"), L"") << "no slash, no name";
   EXPECT_EQ(FileNameFromUrl(L"offers/setup.exe"), L"setup.exe");
+}
+
+TEST(DownloadTargetPath, TakenNamesAreNumberedBeforeTheLastExtension) {
+  EXPECT_EQ(NumberedFileName(L"Setup.exe", 0), L"Setup.exe");
+  EXPECT_EQ(NumberedFileName(L"Setup.exe", 1), L"Setup (1).exe");
+  EXPECT_EQ(NumberedFileName(L"a.tar.gz", 12), L"a.tar (12).gz");
+  EXPECT_EQ(NumberedFileName(L"README", 2), L"README (2)");
+  EXPECT_EQ(NumberedFileName(L".hidden", 1), L".hidden (1)");
 }
 
 TEST(DownloadTargetPath, SafeFileNamesStayInsideTheFolder) {
@@ -604,46 +616,79 @@ TEST_F(DownloadFileTest, EachPercentageCountsEveryByteReadSoFar) {
   }
 }
 
-TEST_F(DownloadFileTest, AUsersFileOfTheSameNameIsReplacedOnlyByACompleteDownload) {
+TEST_F(DownloadFileTest, AUsersFileIsNeverReplacedAndAFailedDownloadLeavesNothing) {
   const std::wstring path = InDownloads(L"blob-1m.bin");
   const std::string own = "the user's own bytes";
-  // Both transports fail: before the body, and after 64 KiB of it were written.
-  for (const wchar_t* directives : {L"status=404", L"truncate=65536"}) {
+  WriteWholeFile(path, own);
+  // Both transports fail: before the body, after 64 KiB of it, and for want of disk room.
+  for (const wchar_t* directives : {L"status=404", L"truncate=65536", L"length=1125899906842624"}) {
     SCOPED_TRACE(Utf8(directives));
-    WriteWholeFile(path, own);
     const auto result = Download(Url(L"userfile", directives, L"f/blob-1m.bin"));
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.text.find(L" [WININET] "), std::wstring::npos) << Utf8(result.text);
-    EXPECT_EQ(ReadWholeFile(path), own);
     EXPECT_EQ(FilesIn(m_downloadFolder), std::set<std::wstring>{L"blob-1m.bin"}) << "no temporary file is left";
   }
-  // WinINet after a failed WinHTTP attempt (six hops), and WinHTTP alone.
-  for (const wchar_t* directives : {L"redirect=6", L"-"}) {
-    SCOPED_TRACE(Utf8(directives));
-    WriteWholeFile(path, own);
-    const auto result = Download(Url(L"userfile", directives, L"f/blob-1m.bin"));
+  EXPECT_NE(Download(Url(L"noroom", L"length=1125899906842624", L"f/blob-1m.bin"))
+                .text.find(L"[WINHTTP] Not enough disk space: 1125899906842624 bytes needed, "),
+            std::wstring::npos);
+  // Complete downloads take the next free name, on either transport (WinINet after six hops), also
+  // beside a file another program holds open without sharing.
+  const std::wstring locked = InDownloads(L"locked.bin");
+  WriteWholeFile(locked, own);
+  win::FileHandle lock(CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(lock);
+  struct Case {
+    const wchar_t* directives;
+    const wchar_t* name;
+    const wchar_t* saved;
+  };
+  for (const Case& c : {Case{L"redirect=6", L"", L"blob-1m (1).bin"}, Case{L"-", L"", L"blob-1m (2).bin"},
+                        Case{L"-", L"locked.bin", L"locked (1).bin"}}) {
+    SCOPED_TRACE(Utf8(c.saved));
+    const auto result = Download(Url(L"userfile", c.directives, L"f/blob-1m.bin"), c.name);
     EXPECT_TRUE(result.ok) << Utf8(result.text);
-    EXPECT_TRUE(ReadWholeFile(path) == ServedFile("blob-1m.bin"));
-    EXPECT_EQ(FilesIn(m_downloadFolder), std::set<std::wstring>{L"blob-1m.bin"});
+    EXPECT_EQ(result.path, InDownloads(c.saved));
+    EXPECT_TRUE(ReadWholeFile(result.path) == ServedFile("blob-1m.bin"));
   }
+  lock.Reset();
+  EXPECT_EQ(ReadWholeFile(path), own);
+  EXPECT_EQ(ReadWholeFile(locked), own);
+  EXPECT_EQ(FilesIn(m_downloadFolder), (std::set<std::wstring>{L"blob-1m.bin", L"blob-1m (1).bin", L"blob-1m (2).bin",
+                                                                L"locked.bin", L"locked (1).bin"}));
 }
 
-TEST_F(DownloadFileTest, AFileTheDownloadNeverOpenedIsNotDeleted) {
-  // A file of the user's that another program holds open without sharing: neither transport can
-  // open it, both fail, and the file stays as it was.
-  const std::wstring path = InDownloads(L"locked.bin");
-  WriteWholeFile(path, "the user's own bytes");
-  {
-    win::FileHandle lock(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(lock);
-    const auto result = Download(Url(L"locked", L"-", L"f/blob-1k.bin"), L"locked.bin");
+TEST_F(DownloadFileTest, ATricklingOrSilentBodyFailsAndAMovingOneGoesOn) {
+  TransferLimits limits;
+  limits.receive = 3s;
+  limits.stallWindow = 2s;
+  limits.stallBytes = 8192;  // more than one WinINet read (4096 bytes, which returns only when full)
+  SetTransferLimitsForTesting(limits);
+  struct Case {
+    const wchar_t* directives;
+    const wchar_t* endpoint;
+    const wchar_t* failure;  // in both transports' texts; null: the download succeeds
+  };
+  // 1000 bytes a second; 40 KB a second.
+  for (const Case& c : {Case{L"rate=1000", L"f/blob-1m.bin", L"Download stalled: fewer than 8192 bytes in 2 s."},
+                        Case{L"rate=40000", L"f/blob-200k.bin", nullptr}}) {
+    SCOPED_TRACE(Utf8(c.directives));
+    const auto result = Download(Url(L"stall", c.directives, c.endpoint));
+    if (!c.failure) {
+      EXPECT_TRUE(result.ok) << Utf8(result.text);
+      continue;
+    }
     EXPECT_FALSE(result.ok);
-    const std::wstring text = win::FormatW(L"Failed to open file for writing: %d - ", ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(result.text.rfind(L"[WINHTTP] " + text, 0), 0u) << Utf8(result.text);
-    EXPECT_NE(result.text.find(L" [WININET] " + text), std::wstring::npos) << Utf8(result.text);
+    EXPECT_EQ(result.text.rfind(L"[WINHTTP] " + std::wstring(c.failure), 0), 0u) << Utf8(result.text);
+    EXPECT_NE(result.text.find(L" [WININET] " + std::wstring(c.failure)), std::wstring::npos) << Utf8(result.text);
+    EXPECT_TRUE(FilesIn(m_downloadFolder).empty());
   }
-  EXPECT_EQ(ReadWholeFile(path), "the user's own bytes");
-  EXPECT_EQ(FilesIn(m_downloadFolder), std::set<std::wstring>{L"locked.bin"});
+  // Silent after 64 KiB on the first attempt (held longer than the test runs): WinHTTP's receive
+  // time-out ends it, and the fallback fetches the file.
+  const auto silent = Download(Url(L"silent", L"hold=65536:-", L"f/blob-1m.bin"));
+  refserver::Control(L"POST", L"reset", json{{"scenario", Utf8(m_scenario)}}.dump());  // the held answer ends
+  EXPECT_TRUE(silent.ok);
+  EXPECT_EQ(silent.text.rfind(L"[WINHTTP] Failed to query data: ", 0), 0u) << Utf8(silent.text);
+  SetTransferLimitsForTesting(TransferLimits{});
 }
 
 TEST_F(DownloadFileTest, NamesThatWouldLeaveTheFolderAreRefusedBeforeAnyRequest) {
@@ -691,11 +736,13 @@ TEST_F(DownloadToMemoryTest, TheSecondAttemptMaySucceed) {
   EXPECT_EQ(ScenarioRequests().size(), 2u);
 }
 
-TEST_F(DownloadToMemoryTest, TwoFailedAttemptsGiveAnEmptyVector) {
+TEST_F(DownloadToMemoryTest, TwoFailedAttemptsOrABodyOver4MiBGiveAnEmptyVector) {
   const auto bytes = DownloadManager::GetInstance()->DownloadToMemory(Url(L"mem500", L"status=500", L"f/hello.txt"));
   ASSERT_TRUE(bytes);
   EXPECT_TRUE(bytes->empty());
   EXPECT_EQ(ScenarioRequests().size(), 2u) << "two attempts, no more";
+  EXPECT_EQ(DownloadManager::GetInstance()->DownloadToMemory(Url(L"memcap", L"-", L"f/blob-4m.bin"))->size(), 4u << 20);
+  EXPECT_TRUE(DownloadManager::GetInstance()->DownloadToMemory(Url(L"memcap", L"-", L"f/blob-4194305.bin"))->empty());
 
   // A host nobody listens on fails both attempts at the transport level.
   const auto unreachable = DownloadManager::GetInstance()->DownloadToMemory(L"https://127.0.0.1:1/f/hello.txt");
