@@ -26,9 +26,10 @@ std::wstring FindFirstExecutable(const std::wstring& folder) {
   return {};
 }
 
-std::wstring PrepareInstaller(const std::wstring& path, int type, const std::wstring& folder) noexcept {
+std::wstring PrepareInstaller(const std::wstring& path, int type, const std::wstring& folder,
+                              const std::atomic<bool>* stop) noexcept {
   try {
-    if (type != kZipArchive || !UnzipArchive(path, folder).ok) return path;
+    if (type != kZipArchive || !UnzipArchive(path, folder, stop).ok) return path;
     const std::wstring name = FindFirstExecutable(folder);
     return name.empty() ? path : JoinPath(folder, name);
   } catch (...) {

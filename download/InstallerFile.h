@@ -1,6 +1,7 @@
 #pragma once
 // Finding the program to start for a downloaded package: the file itself, or the installer inside
 // its ZIP archive.
+#include <atomic>
 #include <string>
 
 // Name (no folder) of the first *.exe in `folder` that is not a directory, in the order the file
@@ -10,5 +11,6 @@ std::wstring FindFirstExecutable(const std::wstring& folder);
 
 // For `type` kZipArchive: unpacks `path` into `folder` and returns folder\<first exe> when the
 // unpacking succeeded and an exe was found there; otherwise `path`, which is then started itself.
-// Any other type: `path`. Never throws.
-std::wstring PrepareInstaller(const std::wstring& path, int type, const std::wstring& folder) noexcept;
+// Any other type: `path`. `stop` stops the unpacking (see UnzipArchive). Never throws.
+std::wstring PrepareInstaller(const std::wstring& path, int type, const std::wstring& folder,
+                              const std::atomic<bool>* stop = nullptr) noexcept;

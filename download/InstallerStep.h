@@ -10,7 +10,9 @@
 // Starts the installer of `file` (downloaded into the package's folder, `packageFolder`) with
 // `arguments`, waiting for it when `wait`. A ZIP archive is unpacked into UnpackFolder(packageFolder)
 // and its first program there is started; an archive that cannot be unpacked, or holds no program,
-// is started itself, as is a 7z archive. While the process runs, `packageFolder` is in use.
+// is started itself, as is a 7z archive. While the process runs, `packageFolder` is in use. Once
+// downloads are cancelled (the wizard is closing), unpacking stops and nothing is started (the
+// error is ERROR_CANCELLED).
 StartedProcess RunInstallerStep(const std::wstring& file, const std::wstring& arguments, bool wait,
                                const std::wstring& packageFolder);
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,7 +32,14 @@ struct Entry {
   std::wstring name;  // as decoded, for messages
   ZipEntryTarget target;
   uint64_t size = 0;
+  uint64_t compressedSize = 0;
+  uint64_t dataStart = 0;  // where the entry's compressed bytes begin in the archive
 };
+
+// An archive may unpack to at most this many times its own size (or kUnpackedFloor, for small
+// archives): installers compress a few times, a ZIP bomb thousands of times.
+constexpr uint64_t kMaxExpansion = 100;
+constexpr uint64_t kUnpackedFloor = 16u << 20;
 
 bool Refuse(std::wstring* error, std::wstring reason) {
   if (error) *error = std::move(reason);
@@ -85,15 +94,60 @@ bool ListEntries(unzFile zip, std::vector<Entry>& entries, std::wstring* error) 
                              entry.name);
     }
     if (unzGetFilePos64(zip, &entry.position) != UNZ_OK) return Refuse(error, L"the archive's directory cannot be read");
+    // Where the data really begins is told by the entry's own header, read on opening it.
+    if (unzOpenCurrentFile(zip) != UNZ_OK) return Refuse(error, L"cannot read entry: " + entry.name);
+    entry.dataStart = unzGetCurrentFileZStreamPos64(zip);
+    unzCloseCurrentFile(zip);
+    entry.compressedSize = info.compressed_size;
     entries.push_back(std::move(entry));
   }
   if (status != UNZ_END_OF_LIST_OF_FILE) return Refuse(error, L"the archive's directory is damaged");
   return true;
 }
 
+// Refuses what would make a small archive fill the disk: entries sharing compressed bytes (or
+// reaching past the archive's end), and an unpacked total beyond kMaxExpansion times the archive
+// or beyond the free room in `folder`'s volume.
+bool CheckSizes(const std::vector<Entry>& entries, uint64_t archiveSize, const std::wstring& folder,
+                std::wstring* error) {
+  std::vector<const Entry*> byStart;
+  uint64_t total = 0;
+  for (const Entry& entry : entries) {
+    if (entry.target.isDirectory) continue;
+    if (entry.dataStart > archiveSize || entry.compressedSize > archiveSize - entry.dataStart) {
+      return Refuse(error, L"entry reaches past the archive's end: " + entry.name);
+    }
+    byStart.push_back(&entry);
+    total += entry.size;  // each at most 2^64 / 65536 entries: no overflow that matters below
+    if (total > std::max(archiveSize * kMaxExpansion, kUnpackedFloor)) {
+      return Refuse(error, L"the archive unpacks to more than " + std::to_wstring(kMaxExpansion) + L" times its size");
+    }
+  }
+  std::sort(byStart.begin(), byStart.end(), [](const Entry* a, const Entry* b) { return a->dataStart < b->dataStart; });
+  for (size_t i = 1; i < byStart.size(); ++i) {
+    if (byStart[i]->dataStart < byStart[i - 1]->dataStart + byStart[i - 1]->compressedSize) {
+      return Refuse(error, L"overlapping entries: " + byStart[i - 1]->name + L", " + byStart[i]->name);
+    }
+  }
+  // The folder may not exist yet: its nearest existing parent tells the volume's room.
+  std::wstring existing = folder;
+  ULARGE_INTEGER available{};
+  bool known = false;
+  while (!(known = GetDiskFreeSpaceExW(existing.c_str(), &available, nullptr, nullptr) != FALSE)) {
+    const size_t separator = existing.find_last_of(L"\\/");
+    if (separator == std::wstring::npos || separator == 0) break;
+    existing.resize(separator);
+  }
+  if (known && available.QuadPart < total) {
+    return Refuse(error, L"not enough disk space: " + std::to_wstring(total) + L" bytes needed, " +
+                             std::to_wstring(available.QuadPart) + L" free");
+  }
+  return true;
+}
+
 // Writes one file entry (already located) to `path`.
 bool WriteEntry(unzFile zip, const Entry& entry, const std::wstring& path, std::vector<char>& buffer,
-                std::wstring* error) {
+                const std::atomic<bool>* stop, std::wstring* error) {
   if (unzOpenCurrentFile(zip) != UNZ_OK) return Refuse(error, L"cannot read entry: " + entry.name);
   win::FileHandle file(
       CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -105,6 +159,10 @@ bool WriteEntry(unzFile zip, const Entry& entry, const std::wstring& path, std::
   uint64_t total = 0;
   bool ok = true;
   for (;;) {
+    if (stop && *stop) {
+      ok = Refuse(error, L"unpacking stopped");
+      break;
+    }
     const int read = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
     if (read == 0) break;
     if (read < 0) {
@@ -133,15 +191,21 @@ bool WriteEntry(unzFile zip, const Entry& entry, const std::wstring& path, std::
   return ok;
 }
 
-bool Unzip(const std::wstring& zip, const std::wstring& folder, std::wstring* error) {
+bool Unzip(const std::wstring& zip, const std::wstring& folder, const std::atomic<bool>* stop, std::wstring* error) {
   zlib_filefunc64_def io{};
   fill_win32_filefunc64W(&io);
   UnzFileHandle archive(unzOpen2_64(zip.c_str(), &io));
   if (!archive) return Refuse(error, L"cannot open the archive");
+  WIN32_FILE_ATTRIBUTE_DATA attributes{};
+  if (!GetFileAttributesExW(zip.c_str(), GetFileExInfoStandard, &attributes)) {
+    return Refuse(error, L"cannot open the archive");
+  }
+  const uint64_t archiveSize = (uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
 
   std::vector<Entry> entries;
   if (!ListEntries(archive.Get(), entries, error)) return false;
 
+  if (!CheckSizes(entries, archiveSize, folder, error)) return false;
   if (!CreateFolderTree(folder)) return Refuse(error, WithCode(L"cannot create the folder", GetLastError()));
   std::vector<char> buffer(256 * 1024);
   std::wstring readyFolder = folder;  // the last folder known to exist, so runs of files in one folder check it once
@@ -157,14 +221,14 @@ bool Unzip(const std::wstring& zip, const std::wstring& folder, std::wstring* er
     if (unzGoToFilePos64(archive.Get(), &entry.position) != UNZ_OK) {
       return Refuse(error, L"cannot read entry: " + entry.name);
     }
-    if (!WriteEntry(archive.Get(), entry, path, buffer, error)) return false;
+    if (!WriteEntry(archive.Get(), entry, path, buffer, stop, error)) return false;
   }
   return true;
 }
 }  // namespace
 
-UnpackResult UnzipArchive(const std::wstring& zip, const std::wstring& folder) {
+UnpackResult UnzipArchive(const std::wstring& zip, const std::wstring& folder, const std::atomic<bool>* stop) {
   UnpackResult result;
-  result.ok = Unzip(zip, folder, &result.error);
+  result.ok = Unzip(zip, folder, stop, &result.error);
   return result;
 }

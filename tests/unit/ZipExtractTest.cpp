@@ -122,6 +122,7 @@ TEST(ZipExtract, DamagedEntryLeavesNoPartialFile) {
   Entry stored{"bad.exe", data, false, 0, true};
   Entry deflated{"bad.exe", data, true, 0, true};
   Entry longer{"bad.exe", data, true, 0, false, 1000};  // records 1000 bytes more than the data holds
+  Entry shorter{"bad.exe", data, true, 0, false, -1000};  // and 1000 fewer: never written beyond them
   std::string garbled = ziptest::MakeZip({{"first.txt", "fine"}, {"bad.exe", std::string(500000, 'z'), true}});
   const size_t badData = 30 + 9 + 4 + 30 + 7;  // the two local headers, "first.txt" and its data, "bad.exe"
   for (size_t i = badData + 10; i < badData + 40; ++i) garbled[i] = static_cast<char>(garbled[i] ^ 0xA5);
@@ -133,6 +134,7 @@ TEST(ZipExtract, DamagedEntryLeavesNoPartialFile) {
       {"stored, wrong CRC", ziptest::MakeZip({{"first.txt", "fine"}, stored, {"after.txt", "never"}}), L"CRC"},
       {"deflated, wrong CRC", ziptest::MakeZip({{"first.txt", "fine"}, deflated, {"after.txt", "never"}}), L"CRC"},
       {"deflated, shorter than recorded", ziptest::MakeZip({{"first.txt", "fine"}, longer}), L"shorter"},
+      {"deflated, longer than recorded", ziptest::MakeZip({{"first.txt", "fine"}, shorter}), L"CRC"},
       {"deflated, garbled data", garbled, L"bad.exe"},
   };
   for (const auto& c : cases) {
@@ -144,6 +146,37 @@ TEST(ZipExtract, DamagedEntryLeavesNoPartialFile) {
     DeleteFileW((layout.out + L"\\first.txt").c_str());
     RemoveDirectoryW(layout.out.c_str());
   }
+}
+
+// What would let a small archive fill the disk is refused before anything is written, and a stopped
+// unpacking leaves no partial file.
+TEST(ZipExtract, BombsOverlapsAndStopsWriteNothing) {
+  Layout layout(L"welvane-zip-bombs");
+  const std::string zeros(20u << 20, '\0');
+  Entry second{"b.exe", "MZ shared", false};
+  second.sharesPrevious = true;
+  const struct {
+    const char* what;
+    std::string archive;
+    const wchar_t* reason;
+  } cases[] = {
+      {"20 MiB of zeros", ziptest::MakeZip({{"first.txt", "fine"}, {"zeros.bin", zeros, true}}), L"more than 100 times"},
+      {"two entries, one data", ziptest::MakeZip({{"a.exe", "MZ shared"}, second}), L"overlapping entries: a.exe, b.exe"},
+      {"a size past any disk", ziptest::MakeZip({{"huge.bin", "x", false, 0, false, 0xFFFFFF00}}), L"times its size"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(ziptest::WriteBytes(layout.zip, c.archive));
+    std::wstring error;
+    EXPECT_FALSE(Unpacked(UnzipArchive(layout.zip, layout.out), error)) << c.what;
+    EXPECT_NE(error.find(c.reason), std::wstring::npos) << c.what << ": " << Utf8(error);
+    EXPECT_EQ(TreeOf(layout.parent), Tree{}) << c.what;
+  }
+  const std::atomic<bool> stop{true};
+  ASSERT_TRUE(ziptest::WriteBytes(layout.zip, ziptest::MakeZip({{"setup.exe", "MZ program"}})));
+  const UnpackResult stopped = UnzipArchive(layout.zip, layout.out, &stop);
+  EXPECT_FALSE(stopped.ok);
+  EXPECT_EQ(stopped.error, L"unpacking stopped");
+  EXPECT_EQ(TreeOf(layout.out), Tree{});
 }
 
 TEST(ZipExtract, UnusableArchivesAndFoldersFail) {

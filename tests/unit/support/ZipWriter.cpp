@@ -46,14 +46,16 @@ constexpr uint32_t kDosDate = ((2026u - 1980u) << 9) | (12u << 5) | 9u;  // 2026
 
 std::string MakeZip(const std::vector<Entry>& entries) {
   std::string archive, directory;
+  uint32_t previousOffset = 0;
   for (const Entry& entry : entries) {
     const std::string stored = entry.deflate ? RawDeflate(entry.data) : entry.data;
     uint32_t crc = crc32(0L, reinterpret_cast<const Bytef*>(entry.data.data()), static_cast<uInt>(entry.data.size()));
     if (entry.wrongCrc) crc ^= 0x5A5A5A5Au;
     const auto size = static_cast<uint32_t>(static_cast<int64_t>(entry.data.size()) + entry.sizeDelta);
     const auto method = entry.deflate ? 8u : 0u;
-    const auto offset = static_cast<uint32_t>(archive.size());
-
+    const auto offset = entry.sharesPrevious ? previousOffset : static_cast<uint32_t>(archive.size());
+    previousOffset = offset;
+    if (!entry.sharesPrevious) {
     Put32(archive, 0x04034B50);
     Put16(archive, 20);
     Put16(archive, entry.flags);
@@ -67,6 +69,7 @@ std::string MakeZip(const std::vector<Entry>& entries) {
     Put16(archive, 0);
     archive += entry.name;
     archive += stored;
+    }
 
     Put32(directory, 0x02014B50);
     Put16(directory, 20);

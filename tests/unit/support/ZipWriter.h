@@ -14,6 +14,7 @@ struct Entry {
   uint16_t flags = 0;  // general-purpose flags as recorded (bit 11: UTF-8 name, bit 0: encrypted)
   bool wrongCrc = false;  // records a CRC that does not match the data
   int64_t sizeDelta = 0;  // added to the recorded uncompressed size
+  bool sharesPrevious = false;  // no bytes of its own: its directory record points at the previous entry's
 };
 
 // The bytes of an archive holding `entries` in order (local headers, central directory, end record).
