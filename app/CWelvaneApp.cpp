@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include "app/CWelvaneDlg.h"
+#include "backend/ConfigurationManager.h"
 #include "packages/EventThreads.h"
 
 namespace {
@@ -27,9 +28,11 @@ BOOL CWelvaneApp::InitInstance() {
     CWelvaneDlg dialog;
     dialog.DoModal(nullptr);
   }
-  // However the wizard ended (Finish, an error page's Close, a close), analytics events may still
-  // be on their way; they use the packages, WinHTTP and GDI+ images, so they end first (bounded).
-  WaitForEventThreads(kEventThreadsLimit);
+  // After Finish or an error page's Close, analytics events may still be on their way; they end
+  // first (bounded). A close has already given its events their time.
+  if (!ConfigurationManager::GetInstance()->m_closing) WaitForEventThreads(kEventThreadsLimit);
   if (SUCCEEDED(com)) CoUninitialize();
-  return FALSE;
+  // The process ends here, with whatever thread the network still holds: nothing of the process is
+  // taken down while such a thread could still use it.
+  ExitProcess(0);
 }

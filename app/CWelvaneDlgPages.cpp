@@ -21,6 +21,13 @@
 #include "win/MessageBox.h"
 #include "win/Text.h"
 
+namespace {
+
+// How long a closing wizard waits for its download and installer starts once they were told to stop.
+constexpr std::chrono::milliseconds kStopWorkLimit{1000};
+
+}  // namespace
+
 RECT CWelvaneDlg::PageArea() const {
   RECT area{};
   GetWindowRect(Item(IDC_PAGE_AREA), &area);
@@ -202,10 +209,13 @@ void CWelvaneDlg::StopLoading() {
 }
 
 // Once downloads are cancelled: the download page's transfer and installer starts end, so that
-// nothing writes into the temporary folder while it is removed.
+// nothing writes into the temporary folder while it is removed. A transfer the network keeps
+// waiting is not waited for beyond kStopWorkLimit: the process ends without it, and its
+// unfinished file goes with the process.
 void CWelvaneDlg::StopDownloadPages() {
+  const auto deadline = std::chrono::steady_clock::now() + kStopWorkLimit;
   for (const auto& page : m_pages) {
-    if (auto* download = dynamic_cast<DownloadPage*>(page.get())) download->StopWork();
+    if (auto* download = dynamic_cast<DownloadPage*>(page.get())) download->StopWork(deadline);
   }
 }
 

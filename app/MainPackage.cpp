@@ -3,6 +3,7 @@
 #include "backend/AnalyticsContext.h"
 #include "backend/ConfigurationManager.h"
 #include "download/DownloadManager.h"
+#include "packages/EventThreads.h"
 #include "packages/Package.h"
 
 std::shared_ptr<Package> CreateMainPackage() {
@@ -37,13 +38,8 @@ void SendClosingEvents() {
   const auto config = ConfigurationManager::GetInstance();
   config->m_closing = true;
   DownloadManager::GetInstance()->m_cancelled = true;
-  const std::vector<std::shared_ptr<Package>> shown = config->m_shownOffers;
-  for (const auto& offer : shown) {
-    offer->SendEvent(5);
-    offer->WaitForEvents();
-  }
-  if (const auto main = config->m_mainPackage) {
-    main->SendEvent(5);
-    main->WaitForEvents();
-  }
+  std::vector<std::shared_ptr<Package>> closing = config->m_shownOffers;
+  if (config->m_mainPackage) closing.push_back(config->m_mainPackage);
+  for (const auto& package : closing) package->SendEvent(5);
+  WaitForEventThreads(kClosingEventsLimit);
 }

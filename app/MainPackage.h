@@ -1,5 +1,6 @@
 #pragma once
 // The main product as a package: its three moments in a run and the final events on close.
+#include <chrono>
 #include <memory>
 
 class Package;
@@ -11,6 +12,11 @@ std::shared_ptr<Package> CreateMainPackage();
 // The configuration has arrived: the main package gets a fresh analytics context and its values.
 void ReinitializeMainPackage();
 
-// The user is leaving: downloads stop, then event 5 for every offer shown and for the main product,
-// one package at a time, each delivered (or given up) before the next.
+// How long the closing events may take together: time for one retry of each (the pause and two
+// requests) when the back end answers at all.
+constexpr std::chrono::milliseconds kClosingEventsLimit{8000};
+
+// The user is leaving: downloads stop, then event 5 goes for every offer shown and for the main
+// product, all at once (started in that order). Returns when every event of the process was
+// delivered or given up, or after kClosingEventsLimit, whatever the back end does.
 void SendClosingEvents();

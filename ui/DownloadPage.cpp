@@ -8,6 +8,7 @@
 #include "download/InstallerStep.h"
 #include "locale/LanguageManager.h"
 #include "resources/pages.h"
+#include "ui/DetachedTask.h"
 #include "ui/PageMessages.h"
 #include "win/Text.h"
 
@@ -27,7 +28,9 @@ DownloadPage::DownloadPage(std::shared_ptr<LanguageManager> languageManager, UIN
   });
 }
 
-DownloadPage::~DownloadPage() { StopWork(); }
+// Workers still running are not waited for: they hold what they use, and their messages to a page
+// that is gone are lost.
+DownloadPage::~DownloadPage() { StopWork(std::chrono::steady_clock::now()); }
 
 BOOL DownloadPage::OnInitDialog() {
   m_progress.Attach(Item(IDC_PROGRESS));
@@ -93,7 +96,7 @@ void DownloadPage::ReportLaunchPath() {
 void DownloadPage::StartDownload(const DownloadTarget& target) {
   if (Stopped()) return;
   const HWND page = Hwnd();
-  m_downloadResult = std::async(std::launch::async, [target, page]() -> DownloadResult {
+  m_downloadResult = RunDetached([target, page]() -> DownloadResult {
     try {
       return DownloadManager::GetInstance()->DownloadFile(target.url, page, target.fileName, target.folder);
     } catch (const std::exception& error) {
@@ -112,7 +115,7 @@ void DownloadPage::CheckDownload() {
 }
 
 void DownloadPage::StartMainInstall(const InstallItem& item) {
-  m_mainStart = std::async(std::launch::async, [item]() {
+  m_mainStart = RunDetached([item]() {
     StartedProcess start;
     if (ConfigurationManager::GetInstance()->m_closing) {  // nothing starts once closing has begun
       start.error = ERROR_CANCELLED;
@@ -146,7 +149,7 @@ void DownloadPage::CheckMainInstall() {
 
 void DownloadPage::StartOfferInstalls(std::vector<InstallItem> items) {
   m_startingOffers = std::move(items);
-  m_offerInstallResult = std::async(std::launch::async, [items = m_startingOffers]() {
+  m_offerInstallResult = RunDetached([items = m_startingOffers]() {
     std::vector<StartedProcess> results;
     for (const InstallItem& item : items) {
       if (ConfigurationManager::GetInstance()->m_closing) break;  // nothing starts once closing has begun
@@ -174,14 +177,18 @@ void DownloadPage::CheckOfferInstalls() {
   Do(next);
 }
 
-void DownloadPage::StopWork() {
+bool DownloadPage::StopWork(std::chrono::steady_clock::time_point deadline) {
   m_stopped = true;
   if (Hwnd()) {
     KillTimer(Hwnd(), kDownloadTimer);
     KillTimer(Hwnd(), kMainInstallTimer);
     KillTimer(Hwnd(), kOfferInstallTimer);
   }
-  if (m_downloadResult.valid()) m_downloadResult.wait();
-  if (m_mainStart.valid()) m_mainStart.wait();  // the start only; the installer runs on
-  if (m_offerInstallResult.valid()) m_offerInstallResult.wait();
+  const auto ended = [deadline](const auto& future) {
+    return !future.valid() || future.wait_until(deadline) == std::future_status::ready;
+  };
+  // The starts only; the installers run on.
+  const bool downloadEnded = ended(m_downloadResult);
+  const bool mainStartEnded = ended(m_mainStart);
+  return ended(m_offerInstallResult) && downloadEnded && mainStartEnded;
 }

@@ -4,6 +4,7 @@
 // collect; the plan decides the order and what each package reports. The pages differ in their
 // template, their logo and (the installer) in showing the bar indeterminate while installers run.
 #include <functional>
+#include <chrono>
 #include <future>
 #include <memory>
 #include <optional>
@@ -30,9 +31,10 @@ class DownloadPage : public IPage {
   // The window menu has no Close while downloading.
   CloseItem CloseItemWhenShown() const override { return CloseItem::Removed; }
 
-  // The run is closing (downloads are cancelled): stops polling and waits for the running download
-  // and installer starts to end (never for an installer process). Nothing is reported afterwards.
-  void StopWork();
+  // The run is closing (downloads are cancelled): stops polling and waits, until `deadline` at the
+  // latest, for the running download and installer starts to end (never for an installer
+  // process). True when they did. Nothing is reported afterwards.
+  bool StopWork(std::chrono::steady_clock::time_point deadline);
 
   std::function<void(const std::wstring&)> m_onLaunchPath;  // set by the host: where the product is
   std::function<void()> m_onInstallStarted;   // set by the host: installers run from now on

@@ -6,7 +6,6 @@
 
 #include <exception>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "backend/ApiManager.h"
@@ -15,6 +14,7 @@
 #include "locale/LanguageManager.h"
 #include "packages/Package.h"
 #include "resources/pages.h"
+#include "ui/DetachedTask.h"
 #include "ui/PageMessages.h"
 #include "win/Gdiplus.h"
 #include "win/Handle.h"
@@ -64,16 +64,13 @@ void LoadingPage::OnNavigateToPage() {
   if (m_loadResult.valid() || m_requestHandled) return;  // loading runs once per run
   HWND page = Hwnd();
   try {
-    // The worker's own thread, detached: a run closed while the back end has not answered yet does
-    // not wait for the answer (a future of std::async would, when the page goes). It holds its
-    // inputs and its result; a message to a page that is gone is lost.
-    std::packaged_task<LoadedOffers()> task([page, inputs = MakeInputs()]() mutable {
+    // A run closed while the back end has not answered yet does not wait for the answer. A message
+    // to a page that is gone is lost.
+    m_loadResult = RunDetached([page, inputs = MakeInputs()]() mutable {
       LoadedOffers loaded = LoadOffers(std::move(inputs));
       PostMessageW(page, WM_REQUESTCOMPLETE, 0, 0);
       return loaded;
     });
-    m_loadResult = task.get_future();
-    std::thread(std::move(task)).detach();
   } catch (const std::exception&) {
     // No thread for the worker: the run goes on as after a failed request.
     PostMessageW(page, WM_REQUESTCOMPLETE, 0, 0);

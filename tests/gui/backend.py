@@ -48,6 +48,10 @@ class Backend:
             found = [e for e in found if (e.get("record") or {}).get("1") == self.machine]
         return found
 
+    def reset_scenario(self, scenario):
+        """Lets the scenario's held answers go on and restarts its attempt counts."""
+        return self._call("POST", "reset", {"scenario": scenario})
+
     def faults(self):
         return self._call("GET", "faults")["faults"]
 

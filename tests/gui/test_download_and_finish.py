@@ -52,6 +52,8 @@ class TestAcceptedOffersAreInstalled:
                   offer(ids["declined"], FILES + "offer-epsilon-setup.exe", "/TAG=declined")]
         since = backend.last_event_id()
         run = Run(driver, wizard, wine_env)
+        users_file = run.downloads() / f"{product}.exe"  # a file of the user's with the product's name
+        users_file.write_bytes(b"the user's own file")
         run.walk(backend, configuration(product, offers), [True] * 5 + [False])
         assert wait_until(lambda: shown(driver, run.wiz, PROGRESS_TITLE) or run.finish_page(timeout=0), 20)
         finish = run.finish_page()
@@ -60,8 +62,9 @@ class TestAcceptedOffersAreInstalled:
         assert not driver.window_info(run.wiz.hwnd)["style"] & WS_MINIMIZEBOX, "the finish page keeps no minimize box"
         assert [i["id"] for i in driver.system_menu(run.wiz.hwnd)].count(SC_CLOSE) == 1, "Close is back"
 
-        saved = run.downloads() / f"{product}.exe"
+        saved = run.downloads() / f"{product} (1).exe"
         assert saved.read_bytes() == (SERVED / MAIN_FILE).read_bytes()
+        assert users_file.read_bytes() == b"the user's own file", "the user's file is never replaced"
 
         # Started programs log their start themselves, a moment after they were started.
         assert wait_until(lambda: len(run.installs()) >= 5, timeout=20), run.installs()
@@ -194,7 +197,8 @@ class TestEndOfRun:
         ids = [f"offer{n}-{t}" for n in (1, 2)]
         offers = [offer(ids[0], FILES + "offer-alpha-setup.exe", "/TAG=1"),
                   offer(ids[1], FILES + "offer-delta-setup.exe", "/TAG=2")]
-        slow = f"https://127.0.0.1/t/slow-{t}/rate=100000:-/f/blob-2m.bin"
+        # The product's download stalls after 64 KiB: the server sends nothing more until released.
+        slow = f"https://127.0.0.1/t/slow-{t}/hold=65536:-/f/blob-2m.bin"
         users = Path(wine_env["WINEPREFIX"]) / "drive_c" / "users"
 
         def run_folders():  # the temporary folders of runs, wherever this prefix keeps %TEMP%
@@ -203,6 +207,7 @@ class TestEndOfRun:
         before = run_folders()
         since = backend.last_event_id()
         run = Run(driver, wizard, wine_env)
+        downloads_before = sorted(p.name for p in run.downloads().iterdir())
         run.walk(backend, configuration(product, offers, product_url=slow), [True, True])
         assert wait_until(lambda: shown(driver, run.wiz, PROGRESS_TITLE), timeout=20)
         assert len(run_folders() - before) == 1, "the run has a temporary folder"
@@ -212,7 +217,12 @@ class TestEndOfRun:
         box = driver.message_box(run.wiz.pid, timeout_ms=10000)
         assert box and box["text"] == "Are you sure you want to exit the installer?", box
         driver.answer_box(box, IDOK)
-        run.wait_ended(timeout=90)
+        # Well below the 30 s a silent connection takes to time out: the close does not wait for it.
+        try:
+            run.wait_ended(timeout=20)
+        finally:
+            backend.reset_scenario(f"slow-{t}")
+        assert sorted(p.name for p in run.downloads().iterdir()) == downloads_before, "nothing is left in Downloads"
         assert run.installs() == [], "nothing is started after a close"
         finals = [e["package"] for e in backend.events(since) if e["code"] == "5"]
         assert finals == ids + [product], codes(backend, since)
