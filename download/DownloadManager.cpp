@@ -4,7 +4,10 @@
 
 #include <shlwapi.h>
 
+#include <chrono>
+#include <exception>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -23,6 +26,8 @@ using download::FailWithLastError;
 namespace {
 
 constexpr int kMaxRedirects = 5;
+// How often one WinHTTP attempt goes on with the rest of a broken body.
+constexpr int kMaxResumes = 3;
 constexpr wchar_t kMemoryUserAgent[] = L"A WinHTTP Example Program/1.0";
 // Memory downloads are pictures of a few hundred KB: a body beyond this is refused.
 constexpr size_t kMaxMemoryDownload = 4u << 20;
@@ -56,7 +61,7 @@ std::wstring ReadLocation(HINTERNET request) {
 // with a new session per hop. `url` becomes the URL that answered and `redirects` counts the hops
 // (at most 5, counted across calls that share the counter). Returns an exchange with a 2xx status.
 Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t* userAgent, DWORD accessType,
-                                DWORD requestFlags) {
+                                DWORD requestFlags, const std::wstring& headers = L"") {
   for (;;) {
     Exchange exchange;
     WinHttpSession session = OpenWinHttpSession(userAgent, accessType);
@@ -89,8 +94,8 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
       FailWithLastError(L"Failed to switch off automatic redirects: %d - %s");
     }
 
-    if (!WinHttpSendRequest(exchange.request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
-                            0)) {
+    if (!WinHttpSendRequest(exchange.request.Get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                            headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
       FailWithLastError(L"Failed to send request: %d - %s");
     }
     if (!WinHttpReceiveResponse(exchange.request.Get(), nullptr)) {
@@ -123,6 +128,51 @@ bool QueryContentLength(HINTERNET request, uint64_t& length) {
     return false;
   }
   return download::ParseContentLength(std::wstring_view(text, size / sizeof(wchar_t)), length);
+}
+
+// A response header's text, "" when the response has none.
+std::wstring HeaderText(HINTERNET request, DWORD query) {
+  DWORD bytes = 0;
+  WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &bytes,
+                      WINHTTP_NO_HEADER_INDEX);
+  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0) return L"";
+  std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  if (!WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text.data(), &bytes,
+                           WINHTTP_NO_HEADER_INDEX)) {
+    return L"";
+  }
+  text.resize(bytes / sizeof(wchar_t));
+  return text;
+}
+
+// What names this very file to the server: its ETag, else its Last-Modified date ("" for neither).
+std::wstring Validator(HINTERNET request) {
+  const std::wstring etag = HeaderText(request, WINHTTP_QUERY_ETAG);
+  return etag.empty() ? HeaderText(request, WINHTTP_QUERY_LAST_MODIFIED) : etag;
+}
+
+// The rest of a file from byte `from` on, asked of the URL that answered: only a 206 with exactly
+// that range of the same file (same validator) will do; nullopt for anything else.
+std::optional<Exchange> OpenRest(std::wstring url, int& redirects, uint64_t from, uint64_t length,
+                                 const std::wstring& validator) {
+  try {
+    Exchange rest = OpenFollowingRedirects(url, redirects, nullptr, ProxyAccessTypeForThisSystem(), 0,
+                                           L"Range: bytes=" + std::to_wstring(from) + L"-\r\nIf-Range: " + validator);
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    WinHttpQueryHeaders(rest.request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+    const std::wstring range =
+        L"bytes " + std::to_wstring(from) + L"-" + std::to_wstring(length - 1) + L"/" + std::to_wstring(length);
+    if (status != 206 || HeaderText(rest.request.Get(), WINHTTP_QUERY_CONTENT_RANGE) != range ||
+        Validator(rest.request.Get()) != validator) {
+      return std::nullopt;
+    }
+    return rest;
+  } catch (const download::Failure&) {
+    return std::nullopt;
+  }
 }
 
 // Reads the whole body, handing each chunk to `sink`; checks the cancel flag before every chunk
@@ -181,7 +231,10 @@ DownloadManager::Result DownloadManager::DownloadFile(const std::wstring& url, H
   Result result = DownloadFileWinHttpAttempt(url, notifyWindow, fileName, folder);
   if (result.ok || m_cancelled) return result;  // a cancelled download ends here, without the fallback
 
-  Sleep(static_cast<DWORD>(FallbackPause().count()));
+  // The pause ends early when the download is cancelled, and then nothing more is asked.
+  const auto resume = std::chrono::steady_clock::now() + FallbackPause();
+  while (!m_cancelled && std::chrono::steady_clock::now() < resume) Sleep(20);
+  if (m_cancelled) return result;
   const Result winInet = DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder);
   if (winInet.ok) {
     result.ok = true;  // the WinHTTP text stays
@@ -208,7 +261,7 @@ DownloadManager::Result DownloadManager::DownloadFileWinHttpAttempt(const std::w
 
     std::wstring workingUrl = url;
     int redirects = 0;
-    const Exchange exchange = OpenFollowingRedirects(workingUrl, redirects, nullptr, ProxyAccessTypeForThisSystem(), 0);
+    Exchange exchange = OpenFollowingRedirects(workingUrl, redirects, nullptr, ProxyAccessTypeForThisSystem(), 0);
 
     uint64_t contentLength = 0;
     const bool lengthKnown = QueryContentLength(exchange.request.Get(), contentLength);
@@ -218,10 +271,38 @@ DownloadManager::Result DownloadManager::DownloadFileWinHttpAttempt(const std::w
 
     download::Progress progress(notifyWindow, contentLength);
     std::vector<char> buffer;
-    ReadBody(exchange.request.Get(), m_cancelled, buffer, [&](const char* data, DWORD size) {
+    uint64_t received = 0;
+    const auto sink = [&](const char* data, DWORD size) {
       file.Write(data, size);
       progress.Add(size);
-    });
+      received += size;
+    };
+    // A body that breaks goes on where it stopped, a few times, when the server names the file and
+    // takes ranges of it; otherwise (or after that) the attempt fails as it is.
+    const bool ranges = HeaderText(exchange.request.Get(), WINHTTP_QUERY_ACCEPT_RANGES) == L"bytes";
+    const std::wstring validator = lengthKnown && ranges ? Validator(exchange.request.Get()) : L"";
+    // A body that ends early without an error is a break too; when it cannot go on, the length
+    // check below fails it with its own text.
+    Exchange body = std::move(exchange);
+    for (int resumes = 0;; ++resumes) {
+      std::exception_ptr failure;
+      try {
+        ReadBody(body.request.Get(), m_cancelled, buffer, sink);
+      } catch (const download::Failure&) {
+        failure = std::current_exception();
+      }
+      const bool broken = failure || (lengthKnown && received < contentLength);
+      std::optional<Exchange> rest;
+      if (broken && !m_cancelled && !validator.empty() && resumes < kMaxResumes && received > 0 &&
+          received < contentLength) {
+        rest = OpenRest(workingUrl, redirects, received, contentLength, validator);
+      }
+      if (!rest) {
+        if (failure) std::rethrow_exception(failure);
+        break;
+      }
+      body = std::move(*rest);
+    }
     const std::wstring saved = file.Finish(lengthKnown, contentLength, [] { Fail(L"Failed to open downloaded file."); });
     progress.Finish();
     return saved;

@@ -31,7 +31,9 @@ class DownloadManager : public Singleton<DownloadManager> {
   // Downloads `url` into `fileName` (empty: the URL's last path segment, without query and
   // fragment) in `folder`. Posts WM_DOWNLOADPROGRESS / WM_DOWNLOADSIZEUNKNOWN to `notifyWindow`
   // (may be null). A `folder` that is not an existing directory fails at once with the text
-  // kInvalidPath, before any request. Tries WinHTTP, following at most 5 redirects; when that fails
+  // kInvalidPath, before any request. Tries WinHTTP, following at most 5 redirects; a body of known
+  // length that breaks goes on from where it stopped (at most 3 times) when the server takes
+  // ranges ("Accept-Ranges: bytes") and answers 206 with the same ETag or Last-Modified. When that fails
   // (but was not cancelled: a cancelled download ends at once), waits FallbackPause() and tries
   // WinINet with the original URL. A read error, a stalled body (see TransferLimits) or too little
   // disk room for an announced length fails either transport. When both fail, the text is

@@ -73,6 +73,7 @@ DIRECTIVES = {
     "host": (_any, None),
     "to": (_any, None),
     "set": (_name, None),
+    "ranges": (_choice("on", "off"), None),
 }
 
 
@@ -96,6 +97,7 @@ class Faults:
     host: str | None = None
     to: str | None = None
     set: str | None = None
+    ranges: str | None = None
 
 
 class Directives:

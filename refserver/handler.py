@@ -1,5 +1,8 @@
 """The HTTP request handler: reads the request, finds scenario and directives, answers the endpoint."""
+import email.utils
 import json
+import os
+import re
 import ssl
 import urllib.parse
 from http.server import BaseHTTPRequestHandler
@@ -97,11 +100,14 @@ class Handler(BaseHTTPRequestHandler):
         elif endpoint == "zbd":
             response = self._event(app, body, faults)
         elif endpoint.startswith("f/"):
-            response = self._file(app, endpoint[2:])
+            response = self._file(app, endpoint[2:], faults)
         else:
             response = json_response(404, {"error": f"no endpoint {endpoint!r}"})
         response.headers += extra
         self._send(response, faults, lambda: self._hold(app, scenario, faults.hold))
+        if endpoint.startswith("f/") and self.command == "GET":
+            sent = getattr(self, "body_bytes_sent", 0)
+            app.note(f"{self.client_address[0]} {scenario}: sent {sent} body bytes of {endpoint}")
 
     def _send(self, response, faults=None, hold=None):
         try:
@@ -155,11 +161,25 @@ class Handler(BaseHTTPRequestHandler):
                                            authorization, answered, envelope.record_text, body)
         return json_response(status, answer)
 
-    def _file(self, app, name):
+    def _file(self, app, name, faults):
         path = app.files.find(name)
         if path is None:
             return json_response(404, {"error": f"no file {name!r}"})
-        return Response(200, content_type=content_type(path), file=path)
+        stat = os.stat(path)
+        etag = f'"{stat.st_size:x}-{stat.st_mtime_ns:x}"'
+        modified = email.utils.formatdate(stat.st_mtime, usegmt=True)
+        headers = [("ETag", etag), ("Last-Modified", modified)]
+        if faults.ranges == "off":
+            return Response(200, content_type=content_type(path), file=path, headers=headers)
+        headers.append(("Accept-Ranges", "bytes"))
+        # "bytes=N-" only, the one form a resuming client asks for; If-Range must name this file.
+        match = re.fullmatch(r"bytes=(\d+)-", self.headers.get("Range", "").strip())
+        if_range = self.headers.get("If-Range")
+        if match and int(match.group(1)) < stat.st_size and if_range in (None, etag, modified):
+            start = int(match.group(1))
+            headers.append(("Content-Range", f"bytes {start}-{stat.st_size - 1}/{stat.st_size}"))
+            return Response(206, content_type=content_type(path), file=path, headers=headers, offset=start)
+        return Response(200, content_type=content_type(path), file=path, headers=headers)
 
     def _location(self, scenario, directives, endpoint, faults):
         remaining = faults.redirect - 1

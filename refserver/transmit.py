@@ -24,9 +24,10 @@ class Response:
     content_type: str = "application/json"
     file: str | None = None          # stream this file instead of body
     headers: list = field(default_factory=list)
+    offset: int = 0                  # the file's first byte sent (a range)
 
     def size(self):
-        return os.path.getsize(self.file) if self.file else len(self.body)
+        return os.path.getsize(self.file) - self.offset if self.file else len(self.body)
 
     def blocks(self):
         if not self.file:
@@ -34,6 +35,7 @@ class Response:
                 yield self.body[start:start + BLOCK]
             return
         with open(self.file, "rb") as f:
+            f.seek(self.offset)
             while block := f.read(BLOCK):
                 yield block
 
@@ -133,6 +135,7 @@ def send(handler, response, faults, hold=None):
         return 0
 
     pace = faults.rate
+    handler.body_bytes_sent = 0
     started = time.monotonic()
     written = 0
     hold_at = faults.hold if hold is not None else None
@@ -145,9 +148,11 @@ def send(handler, response, faults, hold=None):
             piece = piece[:stop_after - written]
             _write(handler, piece, chunked)
             written += len(piece)
+            handler.body_bytes_sent = written
             _abort(handler, faults)
         _write(handler, piece, chunked)
         written += len(piece)
+        handler.body_bytes_sent = written
 
     def held():
         nonlocal started

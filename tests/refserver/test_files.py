@@ -56,3 +56,20 @@ def test_every_file_the_samples_name_is_served(server):
         for url in filter(None, urls):
             name = re.sub(r"^https://[^/]+/f/", "", url)
             assert server.get("/f/" + name)[0] == 200, (path, url)
+
+
+def test_ranges_resume_the_same_file_only(server):
+    status, headers, whole = server.get("/f/blob-3000.bin")
+    assert status == 200 and headers["accept-ranges"] == "bytes"
+    etag, modified = headers["etag"], headers["last-modified"]
+    for validator in (etag, modified, None):
+        extra = {"Range": "bytes=1000-"} | ({"If-Range": validator} if validator else {})
+        status, headers, part = server.get("/f/blob-3000.bin", headers=extra)
+        assert (status, headers["content-range"], part) == (206, "bytes 1000-2999/3000", whole[1000:]), validator
+    # Another file's validator, a range past the end, or ranges switched off: the whole file.
+    for path, extra in (("/f/blob-3000.bin", {"Range": "bytes=1000-", "If-Range": '"other"'}),
+                        ("/f/blob-3000.bin", {"Range": "bytes=3000-"}),
+                        ("/t/noranges/ranges=off/f/blob-3000.bin", {"Range": "bytes=1000-"})):
+        status, headers, body = server.get(path, headers=extra)
+        assert (status, body) == (200, whole), (path, extra)
+    assert "accept-ranges" not in headers

@@ -537,6 +537,19 @@ TEST_F(DownloadFileTest, ACancelledDownloadEndsAtOnceOnBothTransports) {
   EXPECT_EQ(ScenarioRequests().size(), 1u);
   EXPECT_FALSE(FileExists(InDownloads(L"blob-1m.bin")));
 
+  // Cancelled during the pause before the fallback: the fallback never starts.
+  manager.m_cancelled = false;
+  SetFallbackPauseForTesting(30s);
+  const std::wstring notFound = Url(L"cancel3", L"status=404", L"f/blob-1m.bin");
+  auto paused = m_recorder.Start([&] { return manager.DownloadFile(notFound, nullptr, L"", m_downloadFolder); });
+  m_recorder.PumpUntil([&] { return ScenarioRequests().size() == 1; }, kHoldWait);
+  manager.m_cancelled = true;
+  const auto afterPause = m_recorder.Finish(paused);
+  EXPECT_EQ(afterPause.text.rfind(L"[WINHTTP] ", 0), 0u) << Utf8(afterPause.text);
+  EXPECT_EQ(afterPause.text.find(L"[WININET]"), std::wstring::npos) << Utf8(afterPause.text);
+  EXPECT_EQ(ScenarioRequests().size(), 1u);
+  SetFallbackPauseForTesting(10ms);
+
   // The fallback transport alone stops too.
   const auto winInet = manager.DownloadFileWinInet(Url(L"cancel2", L"-", L"f/blob-1m.bin"), nullptr, L"", m_downloadFolder);
   EXPECT_FALSE(winInet.ok);
@@ -552,6 +565,37 @@ TEST_F(DownloadFileTest, AConnectionResetWithoutALengthFailsBothTransports) {
   EXPECT_EQ(result.text.rfind(L"[WINHTTP] Failed to ", 0), 0u) << Utf8(result.text);
   EXPECT_NE(result.text.find(L" [WININET] Failed to read data: "), std::wstring::npos) << Utf8(result.text);
   EXPECT_FALSE(FileExists(InDownloads(L"blob-1m.bin"))) << "a broken body is never put in place";
+}
+
+TEST_F(DownloadFileTest, ABrokenBodyGoesOnWhereItStoppedWhenTheServerAnswersRanges) {
+  // Slow enough that the bytes before the break have been read when it comes.
+  struct Case {
+    const wchar_t* directives;
+    size_t requests;
+    bool fallback;
+  };
+  for (const Case& c : {Case{L"rate=4000000,reset=262144:-", 2, false},     // reset once, then the rest
+                        Case{L"rate=4000000,truncate=262144:-", 2, false},  // closed early once
+                        Case{L"rate=4000000,ranges=off,reset=262144:-", 2, true},  // no ranges: WinINet
+                        Case{L"rate=4000000,reset=262144", 5, true}}) {      // three resumes, then WinINet
+    SCOPED_TRACE(Utf8(c.directives));
+    const auto result = Download(Url(L"resume", c.directives, L"f/blob-2m.bin"));
+    const json requests = ScenarioRequests();
+    EXPECT_EQ(requests.size(), c.requests);
+    EXPECT_EQ(result.text.empty(), !c.fallback) << Utf8(result.text);
+    if (c.requests == 5) {
+      EXPECT_FALSE(result.ok);
+      continue;
+    }
+    EXPECT_TRUE(result.ok) << Utf8(result.text);
+    EXPECT_TRUE(ReadWholeFile(result.path) == ServedFile("blob-2m.bin"));
+    DeleteFileW(result.path.c_str());
+    if (!c.fallback && requests.size() == 2) {
+      const std::string range = requests[1]["headers"].dump();
+      EXPECT_NE(range.find("\"bytes="), std::string::npos) << range;
+      EXPECT_EQ(range.find("\"bytes=0-"), std::string::npos) << "it goes on, not from the start: " << range;
+    }
+  }
 }
 
 TEST_F(DownloadFileTest, AMissingFolderFailsWithInvalidPathBeforeAnyRequest) {
@@ -682,9 +726,9 @@ TEST_F(DownloadFileTest, ATricklingOrSilentBodyFailsAndAMovingOneGoesOn) {
     EXPECT_NE(result.text.find(L" [WININET] " + std::wstring(c.failure)), std::wstring::npos) << Utf8(result.text);
     EXPECT_TRUE(FilesIn(m_downloadFolder).empty());
   }
-  // Silent after 64 KiB on the first attempt (held longer than the test runs): WinHTTP's receive
-  // time-out ends it, and the fallback fetches the file.
-  const auto silent = Download(Url(L"silent", L"hold=65536:-", L"f/blob-1m.bin"));
+  // Silent after 64 KiB on the first attempt (held longer than the test runs), from a server without
+  // ranges: WinHTTP's receive time-out ends it, and the fallback fetches the file.
+  const auto silent = Download(Url(L"silent", L"hold=65536:-,ranges=off", L"f/blob-1m.bin"));
   refserver::Control(L"POST", L"reset", json{{"scenario", Utf8(m_scenario)}}.dump());  // the held answer ends
   EXPECT_TRUE(silent.ok);
   EXPECT_EQ(silent.text.rfind(L"[WINHTTP] Failed to query data: ", 0), 0u) << Utf8(silent.text);
