@@ -153,13 +153,14 @@ def wizard(request, driver, wine_env, backend):
     """
     started = []
 
-    def start(flavour, env=None, wait_window=True, timeout_ms=20000):
+    def start(flavour, env=None, wait_window=True, timeout_ms=20000, program=None):
+        """program: a copy of the flavour's executable (same name) to start instead of the built one."""
         exe, caption = FLAVOURS[flavour]
         before = {p["pid"] for p in driver.processes(exe)}
         LOGS.mkdir(parents=True, exist_ok=True)
         stderr_path = LOGS / f"{_artifact_name(request.node.name)}-{flavour}-{len(started)}.stderr"
         with open(stderr_path, "wb") as stderr:
-            popen = subprocess.Popen(["wine", str(BIN / exe)], env={**wine_env, **(env or {})}, cwd=ROOT,
+            popen = subprocess.Popen(["wine", str(program or BIN / exe)], env={**wine_env, **(env or {})}, cwd=ROOT,
                                      stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr)
         wiz = Wizard(flavour=flavour, popen=popen, stderr_path=stderr_path, caption=caption)
         started.append(wiz)

@@ -56,12 +56,13 @@ def shown(driver, wiz, control_id):
 class Run:
     """One wizard run: its process, its install log and the prefix's folders."""
 
-    def __init__(self, driver, wizard, wine_env, flavour="dlm", env=None):
+    def __init__(self, driver, wizard, wine_env, flavour="dlm", env=None, program=None):
         self.driver = driver
         self.prefix = Path(wine_env["WINEPREFIX"])
         self.log_name = f"welvane-gui-installs-{uuid.uuid4().hex[:8]}.log"
         self.log = self.prefix / "drive_c" / self.log_name
-        self.wiz = wizard(flavour, env={"WELVANE_INSTALL_LOG": "C:\\" + self.log_name, **(env or {})})
+        self.wiz = wizard(flavour, env={"WELVANE_INSTALL_LOG": "C:\\" + self.log_name, **(env or {})},
+                          program=program)
 
     def walk(self, backend, config, answers):
         """Loads `config` and answers the offer pages: answers[i] True accepts, False declines."""
@@ -127,10 +128,15 @@ class Run:
         return path
 
     def downloads(self):
-        users = sorted((self.prefix / "drive_c" / "users").glob("*/Downloads"))
-        users = [u for u in users if u.parent.name.lower() != "public"]
-        assert users, "no Downloads folder in the prefix"
-        return users[0]
+        return downloads_folder(self.prefix)
+
+
+def downloads_folder(prefix):
+    """The Downloads folder of the prefix's user."""
+    users = sorted((Path(prefix) / "drive_c" / "users").glob("*/Downloads"))
+    users = [u for u in users if u.parent.name.lower() != "public"]
+    assert users, "no Downloads folder in the prefix"
+    return users[0]
 
 
 def arguments_of(row):
