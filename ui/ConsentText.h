@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-// The text with the offer's name and URLs as given (UTF-16).
+// The text with the offer's name and URLs as given (UTF-16), except that neither can change the
+// markup: a "<" in the name shows as "\uFF1C", and '"', '<' and '>' in an address are percent-encoded.
 std::wstring ConsentText(std::wstring_view displayName, std::wstring_view privacyUrl, std::wstring_view termsUrl);
 
 // The same from the configuration's UTF-8 texts.

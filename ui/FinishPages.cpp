@@ -41,15 +41,13 @@ BOOL FinishPageDlm::OnInitDialog() {
   return TRUE;
 }
 
-std::wstring ExplorerSelectParameters(const std::wstring& path) { return L"/select,\"" + path + L"\""; }
-
 void FinishPageDlm::OnFinish() {
   const std::wstring path = ConfigurationManager::GetInstance()->m_launchPath;
   // Failures of the shell (missing file, no association) show nothing; the run ends as usual.
   if (IsDlgButtonChecked(Hwnd(), IDC_LAUNCH_RADIO) == BST_CHECKED) {
     win::ShellOpen(path, L"", SW_SHOWDEFAULT);
   } else if (IsDlgButtonChecked(Hwnd(), IDC_OPEN_FOLDER_RADIO) == BST_CHECKED) {
-    win::ShellOpen(L"explorer.exe", ExplorerSelectParameters(path), SW_SHOWDEFAULT);
+    win::ShowInFolder(path);
   }
   FinishPage::OnFinish();
 }

@@ -43,5 +43,3 @@ class FinishPageIsv : public FinishPage {
   BOOL OnInitDialog() override;
 };
 
-// The parameters that make Explorer open the folder of `path` with the file selected.
-std::wstring ExplorerSelectParameters(const std::wstring& path);

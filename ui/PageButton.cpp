@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <cstdlib>
-
 namespace {
 
 // The mouse click being released on a PageButton while its BN_CLICKED is handled; a page shown
@@ -19,14 +17,11 @@ MousePress CurrentPress() {
 
 }  // namespace
 
-bool ContinuesClick(const MousePress& earlier, const MousePress& press, UINT doubleClickTime, SIZE area) {
+bool ContinuesClick(const MousePress& earlier, const MousePress& press, UINT doubleClickTime) {
   // Message times wrap around after 49.7 days, so the difference is taken modulo 2^32. A press
-  // that came before the earlier click ended (queued meanwhile) began before it, wherever it is.
+  // that came before the earlier click ended (queued meanwhile) began before it.
   const LONG elapsed = static_cast<LONG>(press.time - earlier.time);
-  if (elapsed < 0) return true;
-  const bool inArea = std::labs(press.point.x - earlier.point.x) <= area.cx / 2 &&
-                      std::labs(press.point.y - earlier.point.y) <= area.cy / 2;
-  return elapsed <= static_cast<LONG>(doubleClickTime) && inArea;
+  return elapsed < 0 || elapsed <= static_cast<LONG>(doubleClickTime);
 }
 
 void PageShowGuard::OnShown() {
@@ -36,8 +31,7 @@ void PageShowGuard::OnShown() {
 
 bool PageShowGuard::RefusesPress(const MousePress& press) const {
   if (!m_shownByClick) return false;
-  const SIZE area{GetSystemMetrics(SM_CXDOUBLECLK), GetSystemMetrics(SM_CYDOUBLECLK)};
-  return ContinuesClick(m_showingClick, press, GetDoubleClickTime(), area);
+  return ContinuesClick(m_showingClick, press, GetDoubleClickTime());
 }
 
 bool PageButton::Attach(HWND dialog, int id, const PageShowGuard* guard) {

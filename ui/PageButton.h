@@ -12,10 +12,10 @@ struct MousePress {
   POINT point{};
 };
 
-// True when `press` continues the click `earlier` by the system's double-click rule: it came at most
-// `doubleClickTime` ms after it (message times wrap around) and within the double-click rectangle
-// (`area`, centred on the earlier point). A press older than `earlier` belongs to it as well.
-bool ContinuesClick(const MousePress& earlier, const MousePress& press, UINT doubleClickTime, SIZE area);
+// True when `press` may still belong to the click `earlier`: it came at most `doubleClickTime` ms
+// after it (message times wrap around), wherever it landed (a quick double click moves a little).
+// A press older than `earlier` belongs to it as well.
+bool ContinuesClick(const MousePress& earlier, const MousePress& press, UINT doubleClickTime);
 
 // Remembers by which mouse click a page was shown; the page's PageButtons ask it.
 class PageShowGuard {

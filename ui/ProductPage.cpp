@@ -59,8 +59,6 @@ std::optional<LRESULT> ProductPage::OnNotify(LPARAM lParam) {
   const auto* header = reinterpret_cast<const NMHDR*>(lParam);
   if (!header || header->idFrom != IDC_TERMS_TEXT || header->code != NM_CLICK) return std::nullopt;
   const auto* link = reinterpret_cast<const NMLINK*>(lParam);
-  if (link->item.szUrl[0] != L'\0') {
-    win::ShellOpen(link->item.szUrl);
-  }
+  win::OpenWebLink(link->item.szUrl);  // only web addresses are opened
   return 0;
 }

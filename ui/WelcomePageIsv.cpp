@@ -48,8 +48,7 @@ void LinkButton::SizeToContent() {
 }
 
 void LinkButton::Open() const {
-  if (m_url.empty()) return;
-  win::ShellOpen(m_url);
+  win::OpenWebLink(m_url);  // only web addresses are opened
 }
 
 HBRUSH LinkButton::Colour(HDC dc) const {

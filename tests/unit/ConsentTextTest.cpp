@@ -6,6 +6,8 @@
 
 #include "ui/ConsentText.h"
 #include "ui/PageButton.h"
+#include "win/Shell.h"
+#include "win/Text.h"
 
 TEST(ConsentText, NamesTheOfferAndLinksItsPolicyAndAgreement) {
   EXPECT_EQ(ConsentText(L"Tidy Tools", L"https://example.com/p", L"https://example.com/t"),
@@ -13,6 +15,14 @@ TEST(ConsentText, NamesTheOfferAndLinksItsPolicyAndAgreement) {
             L"<a href=\"https://example.com/p\">Privacy Policy</a> and agree to the terms of its "
             L"<a href=\"https://example.com/t\">End User License Agreement</a>. Check \"Add/Remove Programs\" to "
             L"uninstall.");
+}
+
+TEST(ConsentText, NamesAndAddressesCannotRewriteTheSentence) {
+  const std::wstring text = ConsentText(L"X</a><a href=\"https://evil\">Y", L"https://p\"><a href=\"x", L"https://t");
+  EXPECT_EQ(text, L"When you click \"ACCEPT\", you agree to the installation of \"X\uFF1C/a>\uFF1Ca href=\"https://evil\">Y\" "
+                  L"and that you have read the <a href=\"https://p%22%3E%3Ca href=%22x\">Privacy Policy</a> and agree to "
+                  L"the terms of its <a href=\"https://t\">End User License Agreement</a>. Check \"Add/Remove Programs\" "
+                  L"to uninstall.");
 }
 
 TEST(ConsentText, EmptyAddressesStillMakeLinks) {
@@ -34,34 +44,37 @@ TEST(ConsentText, StaysEnglish) {
   EXPECT_EQ(ConsentText(L"", L"", L"").rfind(L"When you click \"ACCEPT\"", 0), 0u);
 }
 
+TEST(WebLinks, OnlyHttpAndHttpsAddressesAreOpened) {
+  for (const wchar_t* url : {L"https://example.com/p", L"HTTP://example.com", L"http://x"}) EXPECT_TRUE(win::IsWebLink(url));
+  for (const wchar_t* url : {L"", L"https://", L"file:///C:/Windows/System32/calc.exe", L"C:\\Windows\\notepad.exe",
+                             L"calc.exe", L"javascript:alert(1)", L"\\\\server\\share\\x.exe", L" https://x"}) {
+    EXPECT_FALSE(win::IsWebLink(url)) << win::ToUtf8(url);
+  }
+}
+
 namespace {
 constexpr UINT kDoubleClickTime = 500;
-constexpr SIZE kArea{4, 4};
 MousePress At(DWORD time, LONG x, LONG y) { return MousePress{time, POINT{x, y}}; }
 }  // namespace
 
-TEST(PageButtonClickRule, ASecondPressAtTheSameSpotSoonAfterContinuesTheClick) {
-  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(1000, 100, 200), kDoubleClickTime, kArea));
-  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(1150, 101, 198), kDoubleClickTime, kArea));
-  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(1500, 100, 200), kDoubleClickTime, kArea));
+TEST(PageButtonClickRule, APressSoonAfterBelongsToTheClickWhereverItLands) {
+  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(1000, 100, 200), kDoubleClickTime));
+  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(1150, 101, 198), kDoubleClickTime));
+  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(1100, 130, 240), kDoubleClickTime)) << "moved a little";
+  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(1500, 100, 200), kDoubleClickTime));
 }
 
 TEST(PageButtonClickRule, ALaterPressIsANewClick) {
-  EXPECT_FALSE(ContinuesClick(At(1000, 100, 200), At(1501, 100, 200), kDoubleClickTime, kArea));
-  EXPECT_FALSE(ContinuesClick(At(1000, 100, 200), At(90000, 100, 200), kDoubleClickTime, kArea));
-}
-
-TEST(PageButtonClickRule, APressElsewhereIsANewClick) {
-  EXPECT_FALSE(ContinuesClick(At(1000, 100, 200), At(1100, 103, 200), kDoubleClickTime, kArea));
-  EXPECT_FALSE(ContinuesClick(At(1000, 100, 200), At(1100, 100, 197), kDoubleClickTime, kArea));
+  EXPECT_FALSE(ContinuesClick(At(1000, 100, 200), At(1501, 100, 200), kDoubleClickTime));
+  EXPECT_FALSE(ContinuesClick(At(1000, 100, 200), At(90000, 100, 200), kDoubleClickTime));
 }
 
 TEST(PageButtonClickRule, APressQueuedBeforeTheClickEndedBelongsToIt) {
-  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(990, 100, 200), kDoubleClickTime, kArea));
-  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(990, 300, 50), kDoubleClickTime, kArea));
+  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(990, 100, 200), kDoubleClickTime));
+  EXPECT_TRUE(ContinuesClick(At(1000, 100, 200), At(990, 300, 50), kDoubleClickTime));
 }
 
 TEST(PageButtonClickRule, MessageTimesWrapAround) {
-  EXPECT_TRUE(ContinuesClick(At(0xFFFFFF00u, 10, 10), At(0x00000010u, 10, 10), kDoubleClickTime, kArea));
-  EXPECT_FALSE(ContinuesClick(At(0xFFFFFF00u, 10, 10), At(0x00001000u, 10, 10), kDoubleClickTime, kArea));
+  EXPECT_TRUE(ContinuesClick(At(0xFFFFFF00u, 10, 10), At(0x00000010u, 10, 10), kDoubleClickTime));
+  EXPECT_FALSE(ContinuesClick(At(0xFFFFFF00u, 10, 10), At(0x00001000u, 10, 10), kDoubleClickTime));
 }
