@@ -50,6 +50,8 @@ class CWelvaneDlg : public win::Dialog {
   LRESULT OnLoadCompleteMessage(WPARAM, LPARAM);
   void StopLoading();
   void StopDownloadPages();
+  // While the quit question is open, the download pages start and end nothing.
+  void PauseDownloadPages(bool paused);
   void OnClose();
   void DeleteTemporaryFolder();
   void ReleaseImages();

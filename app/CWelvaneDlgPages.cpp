@@ -219,12 +219,20 @@ void CWelvaneDlg::StopDownloadPages() {
   }
 }
 
+void CWelvaneDlg::PauseDownloadPages(bool paused) {
+  for (const auto& page : m_pages) {
+    if (auto* download = dynamic_cast<DownloadPage*>(page.get())) download->Pause(paused);
+  }
+}
+
 void CWelvaneDlg::OnClose() {
   if (!m_errorShown && (m_currentPage + 1 < m_pages.size() || m_pages.size() == 2)) {
     const std::string key = m_installing ? "PROGRESS_QUIT" : "MSG_EXIT";
-    if (win::ShowMessageBox(Hwnd(), m_languageManager->GetString(key), L"", MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
-      return;
-    }
+    PauseDownloadPages(true);
+    const int answer =
+        win::ShowMessageBox(Hwnd(), m_languageManager->GetString(key), L"", MB_OKCANCEL | MB_ICONQUESTION);
+    PauseDownloadPages(false);
+    if (answer != IDOK) return;
   }
   m_mutex.Reset();
   Show(false);

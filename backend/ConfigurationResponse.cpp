@@ -31,6 +31,7 @@ AppliedConfiguration ApplyConfigurationResponse(const nlohmann::json& response, 
       return applied;
     }
     config.m_productLogoUrl = OptionalText(product, "cl");
+    config.m_productSha256 = OptionalText(product, "sha256");
     config.m_productFileName = product.contains("cf") ? Text(product.at("cf")) : config.m_productName + L".exe";
     config.m_privacyUrl = OptionalText(product, "cp");
     config.m_termsUrl = OptionalText(product, "ctu");

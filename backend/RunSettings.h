@@ -30,6 +30,7 @@ struct RunSettings {
   std::wstring m_termsUrl;
   std::wstring m_downloadFolder;
   std::wstring m_productFileName;
+  std::wstring m_productSha256;  // the product file's SHA-256 as the back end gave it ("": none)
   std::wstring m_tempFolder;
   std::wstring m_installArguments;
   std::wstring m_installerId;

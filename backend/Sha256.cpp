@@ -1,6 +1,7 @@
 // SHA-256 as published in FIPS 180-4.
 #include "backend/Sha256.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -59,21 +60,33 @@ void Compress(std::array<uint32_t, 8>& state, const unsigned char* block) {
 
 }  // namespace
 
-std::string Sha256Hex(std::string_view bytes) {
-  std::array<uint32_t, 8> state = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                   0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+void Sha256::Update(std::string_view bytes) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-  const size_t length = bytes.size();
-  size_t offset = 0;
-  for (; offset + 64 <= length; offset += 64) Compress(state, data + offset);
+  size_t length = bytes.size();
+  m_length += length;
+  if (m_buffered > 0) {  // fill the pending block first
+    const size_t take = std::min(length, m_block.size() - m_buffered);
+    std::copy(data, data + take, m_block.begin() + static_cast<std::ptrdiff_t>(m_buffered));
+    m_buffered += take;
+    data += take;
+    length -= take;
+    if (m_buffered < m_block.size()) return;
+    Compress(m_state, m_block.data());
+    m_buffered = 0;
+  }
+  for (; length >= 64; data += 64, length -= 64) Compress(m_state, data);
+  std::copy(data, data + length, m_block.begin());
+  m_buffered = length;
+}
 
+std::string Sha256::HexDigest() const {
+  std::array<uint32_t, 8> state = m_state;
   // Padding: 0x80, zeros, then the message length in bits as 64-bit big-endian.
   std::array<unsigned char, 128> tail{};
-  const size_t rest = length - offset;
-  for (size_t i = 0; i < rest; ++i) tail[i] = data[offset + i];
-  tail[rest] = 0x80;
-  const size_t tailLength = rest + 1 + 8 <= 64 ? 64 : 128;
-  const uint64_t bits = static_cast<uint64_t>(length) * 8;
+  std::copy(m_block.begin(), m_block.begin() + static_cast<std::ptrdiff_t>(m_buffered), tail.begin());
+  tail[m_buffered] = 0x80;
+  const size_t tailLength = m_buffered + 1 + 8 <= 64 ? 64 : 128;
+  const uint64_t bits = m_length * 8;
   for (int i = 0; i < 8; ++i) tail[tailLength - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
   for (size_t block = 0; block < tailLength; block += 64) Compress(state, tail.data() + block);
 
@@ -84,4 +97,10 @@ std::string Sha256Hex(std::string_view bytes) {
     for (int shift = 28; shift >= 0; shift -= 4) hex.push_back(kHex[(word >> shift) & 0xF]);
   }
   return hex;
+}
+
+std::string Sha256Hex(std::string_view bytes) {
+  Sha256 hash;
+  hash.Update(bytes);
+  return hash.HexDigest();
 }

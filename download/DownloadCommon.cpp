@@ -83,6 +83,7 @@ void OutputFile::CheckRoom(uint64_t length) const {
 }
 
 void OutputFile::Write(const char* data, DWORD size) {
+  if (!m_expectedSha256.empty()) m_hash.Update(std::string_view(data, size));
   while (size > 0) {
     DWORD written = 0;
     if (!WriteFile(m_file.Get(), data, size, &written, nullptr) || written == 0) {
@@ -98,6 +99,10 @@ std::wstring OutputFile::Finish(bool lengthKnown, uint64_t contentLength, void (
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(m_file.Get(), &size)) cannotReadBack();
     CheckComplete(contentLength, static_cast<uint64_t>(size.QuadPart));
+  }
+  if (!m_expectedSha256.empty() && m_hash.HexDigest() != m_expectedSha256) {
+    Fail(L"SHA-256 mismatch: expected " + win::FromUtf8(m_expectedSha256) + L", got " +
+         win::FromUtf8(m_hash.HexDigest()));
   }
   if (!MarkForDeletion(m_file.Get(), false)) FailWithLastError(L"Failed to move the download into place: %d - %s");
   m_file.Reset();

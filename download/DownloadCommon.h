@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "backend/Sha256.h"
 #include "download/DownloadResult.h"
 #include "win/Handle.h"
 
@@ -48,11 +49,14 @@ class OutputFile {
   // Before the first byte of a body of known length: throws "Not enough disk space: ..." when the
   // folder's volume has less room than `length`.
   void CheckRoom(uint64_t length) const;
+  // The file is kept only when its bytes have this SHA-256 (64 lowercase hex digits; empty: any).
+  void ExpectSha256(std::string hex) { m_expectedSha256 = std::move(hex); }
   // Throws "Failed to write to file: %d - %s" when the disk does not take the bytes.
   void Write(const char* data, DWORD size);
   // When the length was announced, checks the written size against it (`cannotReadBack` raises
-  // the transport's own failure when the size cannot be read); then keeps the file under the
-  // first free name ("Failed to move the download into place: %d - %s") and returns its path.
+  // the transport's own failure when the size cannot be read), and the SHA-256 when one is expected
+  // ("SHA-256 mismatch: expected X, got Y"); then keeps the file under the first free name ("Failed
+  // to move the download into place: %d - %s") and returns its path.
   std::wstring Finish(bool lengthKnown, uint64_t contentLength, void (*cannotReadBack)());
 
  private:
@@ -60,6 +64,8 @@ class OutputFile {
   std::wstring m_temporary;
   win::FileHandle m_file;
   DWORD m_openError = ERROR_SUCCESS;
+  std::string m_expectedSha256;
+  Sha256 m_hash;
 };
 
 // A Content-Length header's value as a 64-bit number: decimal digits only, blanks around them

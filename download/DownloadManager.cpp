@@ -224,18 +224,35 @@ std::wstring DownloadManager::PrepareTarget(const std::wstring& url, const std::
   return path;
 }
 
+std::optional<std::string> NormalizedSha256(std::wstring_view text) {
+  if (text.size() != 64) return std::nullopt;
+  std::string hex;
+  for (const wchar_t c : text) {
+    if (c >= L'0' && c <= L'9') hex += static_cast<char>(c);
+    else if (c >= L'a' && c <= L'f') hex += static_cast<char>(c);
+    else if (c >= L'A' && c <= L'F') hex += static_cast<char>(c - L'A' + L'a');
+    else return std::nullopt;
+  }
+  return hex;
+}
+
 DownloadManager::Result DownloadManager::DownloadFile(const std::wstring& url, HWND notifyWindow,
-                                                      const std::wstring& fileName, const std::wstring& folder) {
+                                                      const std::wstring& fileName, const std::wstring& folder,
+                                                      const std::wstring& sha256) {
   // The other transport would find the same folder: no request, no fallback.
   if (!PathIsDirectoryW(folder.c_str())) return {false, kInvalidPath, L""};
-  Result result = DownloadFileWinHttpAttempt(url, notifyWindow, fileName, folder);
+  // What came without TLS is started only when its bytes are the ones the back end named.
+  const std::optional<std::string> hash = sha256.empty() ? std::optional<std::string>("") : NormalizedSha256(sha256);
+  if (!hash) return {false, L"Invalid SHA-256: " + sha256, L""};
+  if (hash->empty() && !IsHttps(url)) return {false, L"Refused without TLS and without a SHA-256: " + url, L""};
+  Result result = DownloadFileWinHttpAttempt(url, notifyWindow, fileName, folder, *hash);
   if (result.ok || m_cancelled) return result;  // a cancelled download ends here, without the fallback
 
   // The pause ends early when the download is cancelled, and then nothing more is asked.
   const auto resume = std::chrono::steady_clock::now() + FallbackPause();
   while (!m_cancelled && std::chrono::steady_clock::now() < resume) Sleep(20);
   if (m_cancelled) return result;
-  const Result winInet = DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder);
+  const Result winInet = DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder, *hash);
   if (winInet.ok) {
     result.ok = true;  // the WinHTTP text stays
     result.path = winInet.path;
@@ -254,10 +271,12 @@ DownloadManager::Result DownloadManager::DownloadFileWinInet(const std::wstring&
 
 DownloadManager::Result DownloadManager::DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow,
                                                                     const std::wstring& fileName,
-                                                                    const std::wstring& folder) {
+                                                                    const std::wstring& folder,
+                                                                    const std::string& sha256) {
   return download::RunAttempt(L"[WINHTTP] ", [&] {
     const std::wstring path = PrepareTarget(url, fileName, folder);
     download::OutputFile file(path);
+    file.ExpectSha256(sha256);
 
     std::wstring workingUrl = url;
     int redirects = 0;

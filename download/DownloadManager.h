@@ -6,7 +6,9 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -41,8 +43,12 @@ class DownloadManager : public Singleton<DownloadManager> {
   // download::OutputFile): a failed download leaves nothing behind, and a complete one never
   // replaces a file, it takes the next free name ("Name (1).exe"). On success the result's path is
   // the saved file's full path. Blocking: call it on a worker thread.
+  //
+  // `sha256` (64 hex digits, any case; empty: none) is the file's hash as the back end gave it: a
+  // file with other bytes is never kept. A URL without TLS ("http:") needs one: without it the
+  // download is refused before any request, as is a `sha256` that is not 64 hex digits.
   Result DownloadFile(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
-                      const std::wstring& folder);
+                      const std::wstring& folder, const std::wstring& sha256 = L"");
   // The fallback transport alone (text " [WININET] <message>", or kInvalidPath).
   Result DownloadFileWinInet(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
                              const std::wstring& folder);
@@ -60,16 +66,19 @@ class DownloadManager : public Singleton<DownloadManager> {
   std::atomic<bool> m_cancelled{false};
 
  private:
-  // One transport's try into an existing folder.
+  // One transport's try into an existing folder; `sha256` as checked by DownloadFile.
   Result DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
-                                    const std::wstring& folder);
+                                    const std::wstring& folder, const std::string& sha256 = "");
   Result DownloadFileWinInetAttempt(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
-                                    const std::wstring& folder);
+                                    const std::wstring& folder, const std::string& sha256 = "");
   // The target path of a transport; throws "Invalid file name: <name>", or the output file's
   // failure for a path too long.
   static std::wstring PrepareTarget(const std::wstring& url, const std::wstring& fileName,
                                     const std::wstring& folder);
 };
+
+// A SHA-256 as 64 lowercase hex digits from the back end's text (any case); nullopt when it is not one.
+std::optional<std::string> NormalizedSha256(std::wstring_view text);
 
 // The system's message text for a Windows error code (usually ending in a line break), or "".
 std::wstring GetSystemErrorText(DWORD code);

@@ -41,13 +41,14 @@ InstallStep InstallPlan::NextDownload() {
   step.kind = InstallStep::Kind::kDownload;
   if (front.package && front.package->m_isMainProduct) {
     if (m_settings.wizardType == kWizardDlm) {
-      step.target = {m_settings.productUrl, m_settings.productFileName, m_settings.downloadFolder};
+      step.target = {m_settings.productUrl, m_settings.productFileName, m_settings.downloadFolder,
+                     m_settings.productSha256};
     } else {
-      step.target = {m_settings.productUrl, L"", MakePackageFolder(m_settings.tempFolder, 0)};
+      step.target = {m_settings.productUrl, L"", MakePackageFolder(m_settings.tempFolder, 0), m_settings.productSha256};
     }
   } else {
     step.target = {OfferDownloadUrl(m_settings.filesUrl, win::FromUtf8(front.package->m_downloadUrl)), L"",
-                   MakePackageFolder(m_settings.tempFolder, front.index)};
+                   MakePackageFolder(m_settings.tempFolder, front.index), win::FromUtf8(front.package->m_sha256)};
   }
   return step;
 }

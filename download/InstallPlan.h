@@ -25,13 +25,16 @@ struct InstallPlanSettings {
   std::wstring tempFolder;
   std::wstring filesUrl;
   std::wstring installArguments;
+  std::wstring productSha256;
 };
 
-// One file to fetch: from `url` into `folder`, under `fileName` (empty: the URL's last segment).
+// One file to fetch: from `url` into `folder`, under `fileName` (empty: the URL's last segment),
+// with the SHA-256 its bytes must have (empty: none given).
 struct DownloadTarget {
   std::wstring url;
   std::wstring fileName;
   std::wstring folder;
+  std::wstring sha256;
 };
 
 // A downloaded package's installer to start.

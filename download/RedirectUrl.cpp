@@ -102,11 +102,7 @@ std::wstring ResolveRedirect(std::wstring_view current, std::wstring_view locati
   return origin + RemoveDotSegments(merged) + std::wstring(rest);
 }
 
-namespace {
-
 bool IsHttps(std::wstring_view url) { return win::StartsWithNoCase(url, L"https:"); }
-
-}  // namespace
 
 bool IsDowngradingRedirect(std::wstring_view from, std::wstring_view to) { return IsHttps(from) && !IsHttps(to); }
 

@@ -13,6 +13,9 @@ std::wstring ResolveRedirect(std::wstring_view current, std::wstring_view locati
 // "/a/b/../c/./d" -> "/a/c/d"; ".." never climbs above the root.
 std::wstring RemoveDotSegments(std::wstring_view path);
 
+// True for an "https:" URL (any case).
+bool IsHttps(std::wstring_view url);
+
 // True when a redirect from `from` to `to` leaves HTTPS for a scheme without TLS. Such a redirect
 // is refused: what came back would be started as a program.
 bool IsDowngradingRedirect(std::wstring_view from, std::wstring_view to);

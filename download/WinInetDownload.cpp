@@ -50,10 +50,12 @@ using download::FailWithLastError;
 
 DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::wstring& url, HWND notifyWindow,
                                                                     const std::wstring& fileName,
-                                                                    const std::wstring& folder) {
+                                                                    const std::wstring& folder,
+                                                                    const std::string& sha256) {
   return download::RunAttempt(L" [WININET] ", [&] {
     const std::wstring path = PrepareTarget(url, fileName, folder);
     download::OutputFile file(path);
+    file.ExpectSha256(sha256);
 
     win::WinInetHandle session(InternetOpenW(L"", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) FailWithLastError(L"Failed to initialize WinINet:: %d - %s");

@@ -130,6 +130,7 @@ void Package::ReadOfferSettings(const json& ps, const PathTokenTable& tokens) {
   m_imageName = ApplyPlaceholders(ps.at("i").get<std::string>());
   m_displayName = ApplyPlaceholders(ps.at("dn").get<std::string>());
   m_downloadUrl = ApplyPlaceholders(ps.at("u").get<std::string>());
+  if (ps.contains("sha256")) m_sha256 = ps.at("sha256").get<std::string>();
   if (ps.contains("p")) m_arguments = ApplyPlaceholders(ps.at("p").get<std::string>());
   if (ps.contains("cp")) m_privacyUrl = ApplyPlaceholders(ps.at("cp").get<std::string>());
   if (ps.contains("ctu")) m_termsUrl = ApplyPlaceholders(ps.at("ctu").get<std::string>());

@@ -71,6 +71,7 @@ class Package : public std::enable_shared_from_this<Package> {
   std::string m_channel;
   std::string m_imageName;
   std::string m_downloadUrl;
+  std::string m_sha256;  // of the downloaded file, as the back end gave it ("": none)
   std::string m_arguments;
   std::string m_privacyUrl;
   std::string m_termsUrl;

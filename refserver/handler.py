@@ -1,5 +1,6 @@
 """The HTTP request handler: reads the request, finds scenario and directives, answers the endpoint."""
 import email.utils
+import hashlib
 import json
 import os
 import re
@@ -142,7 +143,19 @@ class Handler(BaseHTTPRequestHandler):
         if chosen is None:
             return json_response(404, {"error": f"no configuration in set {set_name!r}"})
         name, data = chosen
-        return Response(200, data, "application/json", headers=[("X-Refserver-Config", name)])
+        return Response(200, self._with_hashes(app, data), "application/json", headers=[("X-Refserver-Config", name)])
+
+    @staticmethod
+    def _with_hashes(app, data):
+        """"{sha256:NAME}" in a configuration becomes the SHA-256 of the file /f/NAME serves (left as it is
+        when there is no such file), so configurations can name the hashes of files made at build time."""
+        def digest(match):
+            path = app.files.find(match.group(1).decode())
+            if path is None:
+                return match.group(0)
+            with open(path, "rb") as f:
+                return hashlib.file_digest(f, "sha256").hexdigest().encode()
+        return re.sub(rb"\{sha256:([A-Za-z0-9_./-]+)\}", digest, data)
 
     def _event(self, app, body, faults):
         if self.command != "POST":

@@ -46,12 +46,13 @@ void DownloadPage::OnNavigateToPage() {
   const auto config = ConfigurationManager::GetInstance();
   const InstallPlanSettings settings{config->m_wizardType,    config->m_productUrl, config->m_productFileName,
                                      config->m_downloadFolder, config->m_tempFolder, config->m_filesUrl,
-                                     config->m_installArguments};
+                                     config->m_installArguments, config->m_productSha256};
   m_plan.emplace(settings, config->m_mainPackage, config->m_acceptedOffers);
   Do(m_plan->Start());
 }
 
 void DownloadPage::OnTimer(UINT_PTR id) {
+  if (m_paused) return;  // results wait in their futures until the run goes on
   if (id == kDownloadTimer) CheckDownload();
   if (id == kMainInstallTimer) CheckMainInstall();
   if (id == kOfferInstallTimer) CheckOfferInstalls();
@@ -98,7 +99,8 @@ void DownloadPage::StartDownload(const DownloadTarget& target) {
   const HWND page = Hwnd();
   m_downloadResult = RunDetached([target, page]() -> DownloadResult {
     try {
-      return DownloadManager::GetInstance()->DownloadFile(target.url, page, target.fileName, target.folder);
+      return DownloadManager::GetInstance()->DownloadFile(target.url, page, target.fileName, target.folder,
+                                                          target.sha256);
     } catch (const std::exception& error) {
       return {false, win::FromUtf8(error.what()), L""};
     }

@@ -35,6 +35,9 @@ class DownloadPage : public IPage {
   // latest, for the running download and installer starts to end (never for an installer
   // process). True when they did. Nothing is reported afterwards.
   bool StopWork(std::chrono::steady_clock::time_point deadline);
+  // While the user is asked whether to quit, no step ends and none begins (transfers go on); after
+  // "No" the run goes on where it was.
+  void Pause(bool paused) { m_paused = paused; }
 
   std::function<void(const std::wstring&)> m_onLaunchPath;  // set by the host: where the product is
   std::function<void()> m_onInstallStarted;   // set by the host: installers run from now on
@@ -69,6 +72,7 @@ class DownloadPage : public IPage {
   std::future<std::vector<StartedProcess>> m_offerInstallResult;
   std::vector<InstallItem> m_startingOffers;  // handed to the running installer task, in order
   bool m_stopped = false;
+  bool m_paused = false;
 };
 
 // Whether a task's result can be taken without waiting.

@@ -1,5 +1,6 @@
 """POST /o: which configuration file answers, and the sample files themselves."""
 import glob
+import hashlib
 import json
 import os
 import re
@@ -118,3 +119,10 @@ def test_isv_samples_have_no_main_product_and_dlm_samples_have_offers_off_varian
         assert "i" not in cleaned(f.read())
     with open(os.path.join(CONFIGS, "dlm-offers-off", "default.json"), "rb") as f:
         assert cleaned(f.read())["i"]["ch"] == "00xA"
+
+
+def test_named_hashes_are_those_of_the_served_files(server):
+    status, _, data = server.post("/o", DLM_REQUEST)
+    product = cleaned(data)["i"]
+    _, _, served = server.get("/f/welvane-demo-player-setup.exe")
+    assert status == 200 and product["sha256"] == hashlib.sha256(served).hexdigest()

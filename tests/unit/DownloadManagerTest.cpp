@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 #include <windows.h>
 
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <future>
@@ -14,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/DirectoryTree.h"
+#include "backend/Sha256.h"
 #include "backend/TransferLimits.h"
 #include "download/DownloadCommon.h"
 #include "download/DownloadManager.h"
@@ -596,6 +598,34 @@ TEST_F(DownloadFileTest, ABrokenBodyGoesOnWhereItStoppedWhenTheServerAnswersRang
       EXPECT_EQ(range.find("\"bytes=0-"), std::string::npos) << "it goes on, not from the start: " << range;
     }
   }
+}
+
+TEST_F(DownloadFileTest, AGivenSha256DecidesWhatIsKeptAndPlainHttpNeedsOne) {
+  std::string upper = Sha256Hex(ServedFile("blob-1k.bin"));
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::wstring right = win::FromUtf8(upper);
+  auto& manager = *DownloadManager::GetInstance();
+  const auto kept = m_recorder.RunPumping(
+      [&] { return manager.DownloadFile(Url(L"hash", L"-", L"f/blob-1k.bin"), nullptr, L"", m_downloadFolder, right); });
+  EXPECT_TRUE(kept.ok) << Utf8(kept.text);
+  EXPECT_TRUE(ReadWholeFile(kept.path) == ServedFile("blob-1k.bin"));
+  DeleteFileW(kept.path.c_str());
+
+  // Other bytes than named: neither transport keeps them.
+  const std::wstring wrong(64, L'0');
+  const auto other = m_recorder.RunPumping(
+      [&] { return manager.DownloadFile(Url(L"hash", L"-", L"f/blob-1k.bin"), nullptr, L"", m_downloadFolder, wrong); });
+  EXPECT_FALSE(other.ok);
+  EXPECT_EQ(other.text.rfind(L"[WINHTTP] SHA-256 mismatch: expected " + wrong + L", got ", 0), 0u) << Utf8(other.text);
+  EXPECT_NE(other.text.find(L" [WININET] SHA-256 mismatch: "), std::wstring::npos) << Utf8(other.text);
+  EXPECT_TRUE(FilesIn(m_downloadFolder).empty());
+
+  // Refused before any request: plain HTTP without a hash, and a hash that is not one.
+  const std::wstring plain = L"http://127.0.0.1/t/" + refserver::NewScenario(L"plain") + L"/-/f/blob-1k.bin";
+  EXPECT_EQ(manager.DownloadFile(plain, nullptr, L"", m_downloadFolder).text,
+            L"Refused without TLS and without a SHA-256: " + plain);
+  EXPECT_EQ(manager.DownloadFile(plain, nullptr, L"", m_downloadFolder, L"12ab").text, L"Invalid SHA-256: 12ab");
+  EXPECT_TRUE(FilesIn(m_downloadFolder).empty());
 }
 
 TEST_F(DownloadFileTest, AMissingFolderFailsWithInvalidPathBeforeAnyRequest) {

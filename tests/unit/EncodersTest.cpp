@@ -19,6 +19,16 @@ TEST(Sha256, PublishedTestVectors) {
   EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
+TEST(Sha256, PiecesOfAnySizeGiveTheWholesHash) {
+  std::string data;
+  for (int i = 0; data.size() < 5000; ++i) data += std::to_string(i * 7919) + ",";
+  for (const size_t piece : {size_t{1}, size_t{55}, size_t{63}, size_t{64}, size_t{65}, size_t{1000}}) {
+    Sha256 hash;
+    for (size_t at = 0; at < data.size(); at += piece) hash.Update(std::string_view(data).substr(at, piece));
+    EXPECT_EQ(hash.HexDigest(), Sha256Hex(data)) << piece;
+  }
+}
+
 TEST(Sha256, PaddingBoundaries) {
   // 55 bytes fit one block with the length; 56 need a second one; 64 a full extra block.
   EXPECT_EQ(Sha256Hex("0123456789abcdef0123456789abcdef0123456789abcdef0123456"),
