@@ -1,6 +1,7 @@
 #include "backend/Identity.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <vector>
 
@@ -67,13 +68,45 @@ std::wstring GetDownloadToken() {
   return DownloadTokenFromPath(std::wstring(path, length));
 }
 
+namespace {
+
+bool IsElevated() {
+  win::KernelHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put())) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = sizeof(elevation);
+  return GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
+// Full control for Administrators and SYSTEM only, inherited by everything made inside, nothing
+// inherited from the user's temporary folder.
+constexpr wchar_t kAdministratorsOnly[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+
+}  // namespace
+
 std::wstring CreateTempFolder() {
   wchar_t tempPath[MAX_PATH] = {};
   const DWORD length = GetTempPathW(MAX_PATH, tempPath);
   if (length == 0 || length > MAX_PATH) return {};
-  wchar_t unique[MAX_PATH] = {};
-  if (GetTempFileNameW(tempPath, L"ISV", 0, unique) == 0) return {};
-  DeleteFileW(unique);
-  CreateDirectoryW(unique, nullptr);
-  return unique;
+  // An elevated wizard's folder is closed to the user's other programs, which could otherwise swap
+  // the installers it is about to start.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (IsElevated() &&
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1, &descriptor, nullptr)) {
+    return {};
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+  std::wstring folder;
+  // Only a folder this call makes itself will do: a name that exists by then (a folder, a file, a
+  // link planted under the predicted name) is never used; another name is tried.
+  for (int tries = 0; tries < 100 && folder.empty(); ++tries) {
+    wchar_t unique[MAX_PATH] = {};
+    if (GetTempFileNameW(tempPath, L"ISV", 0, unique) == 0) break;
+    DeleteFileW(unique);
+    if (CreateDirectoryW(unique, &attributes)) folder = unique;
+    else if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  if (descriptor) LocalFree(descriptor);
+  return folder;
 }

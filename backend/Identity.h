@@ -12,6 +12,7 @@ std::string ReadMachineGuid();
 std::wstring GetDownloadToken();
 // The rule behind GetDownloadToken, for any program path.
 std::wstring DownloadTokenFromPath(const std::wstring& programPath);
-// Makes a fresh folder in the user's temporary directory and returns its path, whether or not the
-// folder could be created (callers check it).
+// Makes a fresh folder in the user's temporary directory and returns its path ("" when none could
+// be made). Never an existing folder or link. When the wizard is elevated, only Administrators and
+// SYSTEM have access to it and to everything made inside.
 std::wstring CreateTempFolder();
