@@ -244,8 +244,8 @@ void CWelvaneDlg::OnClose() {
 }
 
 
-// The folders of installers this run started that are still running stay until the next start of
-// the machine: the installers may still need their files. The run's folder goes also when nothing
+// The folders of installers this run started that are still running stay: the installers may
+// still need their files. The run's folder goes also when nothing
 // was put into it: names of the form ISVxxxx.tmp run out after 65535 folders left behind.
 void CWelvaneDlg::DeleteTemporaryFolder() {
   const std::wstring folder = ConfigurationManager::GetInstance()->m_tempFolder;

@@ -8,18 +8,15 @@
 
 namespace {
 
-bool IsInUseOrDenied(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
-
-void DeleteAtReboot(const std::wstring& path) { MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT); }
-
 // Removes a file, or a link itself (a link to a folder is removed as a folder, which removes only
-// the link). Returns true when the entry was scheduled for removal at the next start instead.
-bool RemoveEntry(const std::wstring& path, DWORD attributes) {
+// the link). What cannot go now (in use, access denied) stays.
+void RemoveEntry(const std::wstring& path, DWORD attributes) {
   const bool folderLink = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if (folderLink ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())) return false;
-  if (!IsInUseOrDenied(GetLastError())) return false;
-  DeleteAtReboot(path);
-  return true;
+  if (folderLink) {
+    RemoveDirectoryW(path.c_str());
+  } else {
+    DeleteFileW(path.c_str());
+  }
 }
 
 bool IsKept(const std::wstring& path, const std::vector<std::wstring>& keep) {
@@ -45,38 +42,17 @@ void ForEachEntry(const std::wstring& path, Visit&& visit) {
   } while (FindNextFileW(find.Get(), &entry));
 }
 
-// Schedules a folder and everything in it for removal at the next start, contents first; links
-// are scheduled themselves, never followed.
-void ScheduleFolder(const std::wstring& path) {
-  ForEachEntry(path, [](const std::wstring& child, bool realFolder, DWORD) {
+// Removes the contents of a real folder, then the folder; a kept folder is left whole.
+void RemoveFolder(const std::wstring& path, const std::vector<std::wstring>& keep) {
+  if (IsKept(path, keep)) return;
+  ForEachEntry(path, [&](const std::wstring& child, bool realFolder, DWORD attributes) {
     if (realFolder) {
-      ScheduleFolder(child);
+      RemoveFolder(child, keep);
     } else {
-      DeleteAtReboot(child);
+      RemoveEntry(child, attributes);
     }
   });
-  DeleteAtReboot(path);
-}
-
-// Removes the contents of a real folder, then the folder. Returns true when the folder, or
-// something in it, is left for removal at the next start.
-bool RemoveFolder(const std::wstring& path, const std::vector<std::wstring>& keep) {
-  if (IsKept(path, keep)) {
-    ScheduleFolder(path);
-    return true;
-  }
-  bool scheduled = false;
-  ForEachEntry(path, [&](const std::wstring& child, bool realFolder, DWORD attributes) {
-    scheduled |= realFolder ? RemoveFolder(child, keep) : RemoveEntry(child, attributes);
-  });
-  if (RemoveDirectoryW(path.c_str())) return false;
-  const DWORD error = GetLastError();
-  // A folder still holding scheduled entries goes after them (the removals run in order).
-  if (IsInUseOrDenied(error) || (error == ERROR_DIR_NOT_EMPTY && scheduled)) {
-    DeleteAtReboot(path);
-    return true;
-  }
-  return scheduled;
+  RemoveDirectoryW(path.c_str());  // fails, as it should, while something is left inside
 }
 
 }  // namespace

@@ -97,8 +97,8 @@ TEST(RunProcess, StartsWithTheQuotedPathAndTheArgumentsAsGiven) {
   EXPECT_EQ(ExecFailedText(ERROR_BAD_EXE_FORMAT), L"EXEC FAILED193");
 }
 
-// Finish or close while an installer this run started still runs: its folder stays (scheduled for
-// the next start of the machine), everything else of the run's folder goes.
+// Finish or close while an installer this run started still runs: its folder stays, everything
+// else of the run's folder goes.
 TEST(RunningInstallers, TheFolderOfARunningInstallerIsKept) {
   ScratchFolder temp(L"welvane-running-installer");
   const std::wstring running = MakePackageFolder(temp.Path(), 1);
