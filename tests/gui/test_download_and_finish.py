@@ -12,7 +12,7 @@ from pathlib import Path
 from backend import STATE
 from install_run import (FILES, FINISH_BUTTON, MAIN_FILE, OPEN_FOLDER_RADIO, PROGRESS_TITLE, Run, arguments_of,
                          configuration, offer, shown)
-from welvane_ui import IDOK, SC_CLOSE, wait_until
+from welvane_ui import IDCANCEL, IDOK, SC_CLOSE, wait_until
 
 SERVED = STATE / "files"
 WS_MINIMIZEBOX = 0x20000
@@ -191,6 +191,25 @@ class TestEndOfRun:
         assert not quick.parent.exists(), "the rest of the run's folder goes"
         # Open Folder launched nothing.
         assert not [r for r in run.installs() if r["exe"].lower().endswith(f"\\{product.lower()}.exe")]
+
+    def test_nothing_starts_while_the_quit_question_is_open(self, driver, wizard, wine_env, backend):
+        t = tag()
+        offers = [offer(f"paused-{t}", FILES + "offer-alpha-setup.exe", "/TAG=paused")]
+        product_url = f"https://127.0.0.1/t/pause-{t}/rate=400000:-/f/blob-1m.bin"  # about 2.5 s
+        run = Run(driver, wizard, wine_env)
+        run.walk(backend, configuration(f"Product{t}", offers, product_url=product_url), [True])
+        assert wait_until(lambda: shown(driver, run.wiz, PROGRESS_TITLE), timeout=20)
+        driver.close(run.wiz.hwnd)
+        box = driver.message_box(run.wiz.pid, timeout_ms=10000)
+        assert box and box["text"] == "Are you sure you want to exit the installer?", box
+        # The product's download ends meanwhile; the offer would be fetched and started a moment later.
+        time.sleep(6)
+        assert run.installs() == [], "an installer started while the user was asked whether to quit"
+        driver.answer_box(box, IDCANCEL)
+        assert run.finish_page(timeout=60), "the run did not go on after Cancel"
+        assert wait_until(lambda: len(run.installs()) == 1, timeout=20), run.installs()
+        driver.close(run.wiz.hwnd)
+        run.wait_ended()
 
     def test_close_during_the_download(self, driver, wizard, wine_env, backend):
         t = tag()
