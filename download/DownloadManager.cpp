@@ -39,22 +39,42 @@ struct Exchange {
   win::WinHttpHandle request;
 };
 
-// The Location header, whatever its length: its size is asked for first.
-std::wstring ReadLocation(HINTERNET request) {
+// A response header's text, whatever its length (its size is asked for first); nullopt, with
+// GetLastError set, when the response has none or it cannot be read.
+std::optional<std::wstring> QueryHeader(HINTERNET request, DWORD query) {
   DWORD bytes = 0;
-  if (WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
-                          &bytes, WINHTTP_NO_HEADER_INDEX) ||
+  if (WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &bytes,
+                          WINHTTP_NO_HEADER_INDEX) ||
       GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-    FailWithLastError(L"Failed to read the redirect location: %d - %s");
+    return std::nullopt;
   }
-  std::wstring location(bytes / sizeof(wchar_t) + 1, L'\0');
-  bytes = static_cast<DWORD>(location.size() * sizeof(wchar_t));
-  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, location.data(), &bytes,
+  std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  if (!WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text.data(), &bytes,
                            WINHTTP_NO_HEADER_INDEX)) {
-    FailWithLastError(L"Failed to read the redirect location: %d - %s");
+    return std::nullopt;
   }
-  location.resize(bytes / sizeof(wchar_t));
-  return location;
+  text.resize(bytes / sizeof(wchar_t));
+  return text;
+}
+
+// The same, "" for a header the response does not have.
+std::wstring HeaderText(HINTERNET request, DWORD query) { return QueryHeader(request, query).value_or(L""); }
+
+// The Location header of a redirect.
+std::wstring ReadLocation(HINTERNET request) {
+  std::optional<std::wstring> location = QueryHeader(request, WINHTTP_QUERY_LOCATION);
+  if (!location) FailWithLastError(L"Failed to read the redirect location: %d - %s");
+  return *location;
+}
+
+// The response's status code (0 when it cannot be read).
+DWORD StatusCode(HINTERNET request) {
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                      &status, &size, WINHTTP_NO_HEADER_INDEX);
+  return status;
 }
 
 // Sends a GET for `url` and follows redirects itself (WinHTTP's own following is switched off),
@@ -102,10 +122,7 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
       FailWithLastError(L"Failed to receive response: %d - %s");
     }
 
-    DWORD status = 0;
-    DWORD size = sizeof(status);
-    WinHttpQueryHeaders(exchange.request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+    const DWORD status = StatusCode(exchange.request.Get());
     if (status >= 300 && status <= 399) {
       if (++redirects > kMaxRedirects) Fail(L"Too many redirects.");
       std::wstring next = ResolveRedirect(url, ReadLocation(exchange.request.Get()));
@@ -130,22 +147,6 @@ bool QueryContentLength(HINTERNET request, uint64_t& length) {
   return download::ParseContentLength(std::wstring_view(text, size / sizeof(wchar_t)), length);
 }
 
-// A response header's text, "" when the response has none.
-std::wstring HeaderText(HINTERNET request, DWORD query) {
-  DWORD bytes = 0;
-  WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &bytes,
-                      WINHTTP_NO_HEADER_INDEX);
-  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0) return L"";
-  std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-  bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-  if (!WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text.data(), &bytes,
-                           WINHTTP_NO_HEADER_INDEX)) {
-    return L"";
-  }
-  text.resize(bytes / sizeof(wchar_t));
-  return text;
-}
-
 // What names this very file to the server: its ETag, else its Last-Modified date ("" for neither).
 std::wstring Validator(HINTERNET request) {
   const std::wstring etag = HeaderText(request, WINHTTP_QUERY_ETAG);
@@ -159,13 +160,9 @@ std::optional<Exchange> OpenRest(std::wstring url, int& redirects, uint64_t from
   try {
     Exchange rest = OpenFollowingRedirects(url, redirects, nullptr, ProxyAccessTypeForThisSystem(), 0,
                                            L"Range: bytes=" + std::to_wstring(from) + L"-\r\nIf-Range: " + validator);
-    DWORD status = 0;
-    DWORD size = sizeof(status);
-    WinHttpQueryHeaders(rest.request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
     const std::wstring range =
         L"bytes " + std::to_wstring(from) + L"-" + std::to_wstring(length - 1) + L"/" + std::to_wstring(length);
-    if (status != 206 || HeaderText(rest.request.Get(), WINHTTP_QUERY_CONTENT_RANGE) != range ||
+    if (StatusCode(rest.request.Get()) != 206 || HeaderText(rest.request.Get(), WINHTTP_QUERY_CONTENT_RANGE) != range ||
         Validator(rest.request.Get()) != validator) {
       return std::nullopt;
     }

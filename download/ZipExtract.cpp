@@ -94,8 +94,9 @@ bool ListEntries(unzFile zip, std::vector<Entry>& entries, std::wstring* error) 
                              entry.name);
     }
     if (unzGetFilePos64(zip, &entry.position) != UNZ_OK) return Refuse(error, L"the archive's directory cannot be read");
-    // Where the data really begins is told by the entry's own header, read on opening it.
-    if (unzOpenCurrentFile(zip) != UNZ_OK) return Refuse(error, L"cannot read entry: " + entry.name);
+    // Where the data really begins is told by the entry's own header, read on opening it (raw: no
+    // decompressor is set up for that).
+    if (unzOpenCurrentFile2(zip, nullptr, nullptr, 1) != UNZ_OK) return Refuse(error, L"cannot read entry: " + entry.name);
     entry.dataStart = unzGetCurrentFileZStreamPos64(zip);
     unzCloseCurrentFile(zip);
     entry.compressedSize = info.compressed_size;

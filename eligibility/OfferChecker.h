@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -40,6 +42,12 @@ class OfferChecker {
 
   // The rules: each returns true when it rejected the offer (after reporting it).
   bool CheckRegistryRules(Package& offer);
+  // Rejects the offer with `tooLow` when a measure of the machine, in MiB, is below `minimum` (0: no
+  // rule), or with `failed` and the error when it cannot be measured. `measuredMiB` keeps the value
+  // for the rest of the pass.
+  using ByteMeasure = std::function<bool(uint64_t& bytes, DWORD& error)>;
+  bool RejectBelowMiB(Package& offer, int64_t minimum, std::optional<uint64_t>& measuredMiB,
+                      const ByteMeasure& measure, const char* failed, const char* tooLow);
   bool CheckDiskSpace(Package& offer);
   bool CheckRam(Package& offer);
   bool CheckCpu(Package& offer);
@@ -67,10 +75,9 @@ class OfferChecker {
   int m_acceptedCount = 0;
   std::unordered_set<int> m_acceptedVerticals;
   RegistryReader m_registry;
-  uint64_t m_freeDiskMiB = 0;
-  bool m_freeDiskKnown = false;
-  uint64_t m_totalRamMiB = 0;
-  bool m_totalRamKnown = false;
+  // Measured once per pass, on the first offer that asks.
+  std::optional<uint64_t> m_freeDiskMiB;
+  std::optional<uint64_t> m_totalRamMiB;
   uint32_t m_cpuMhz = 0;
   bool m_cpuMhzKnown = false;
   std::vector<std::wstring> m_runningProcesses;

@@ -56,44 +56,40 @@ bool IsVersionAtLeast(const std::wstring& current, const std::wstring& required)
   return true;
 }
 
-bool OfferChecker::CheckDiskSpace(Package& offer) {
-  if (offer.m_minDiskSpace == 0) return false;
-  if (!m_freeDiskKnown) {
-    // Measured on the drive of the default user's desktop, whatever drive the offer installs to.
-    const std::wstring root = m_probes->DefaultUserDesktop().substr(0, 3);
+bool OfferChecker::RejectBelowMiB(Package& offer, int64_t minimum, std::optional<uint64_t>& measuredMiB,
+                                  const ByteMeasure& measure, const char* failed, const char* tooLow) {
+  if (minimum == 0) return false;
+  if (!measuredMiB) {
     uint64_t bytes = 0;
     DWORD error = 0;
-    if (!m_probes->FreeDiskBytes(root, bytes, error)) {
-      Reject(offer, "DISK SPACE CHECK FAILED " + std::to_string(error));
+    if (!measure(bytes, error)) {
+      Reject(offer, failed + std::to_string(error));
       return true;
     }
-    m_freeDiskMiB = bytes / kMiB;
-    m_freeDiskKnown = true;
+    measuredMiB = bytes / kMiB;
   }
-  if (m_freeDiskMiB < static_cast<uint64_t>(offer.m_minDiskSpace)) {
-    Reject(offer, "NOT ENOUGH DISK SPACE");
+  if (*measuredMiB < static_cast<uint64_t>(minimum)) {
+    Reject(offer, tooLow);
     return true;
   }
   return false;
 }
 
+bool OfferChecker::CheckDiskSpace(Package& offer) {
+  // Measured on the drive of the default user's desktop, whatever drive the offer installs to.
+  return RejectBelowMiB(
+      offer, offer.m_minDiskSpace, m_freeDiskMiB,
+      [this](uint64_t& bytes, DWORD& error) {
+        return m_probes->FreeDiskBytes(m_probes->DefaultUserDesktop().substr(0, 3), bytes, error);
+      },
+      "DISK SPACE CHECK FAILED ", "NOT ENOUGH DISK SPACE");
+}
+
 bool OfferChecker::CheckRam(Package& offer) {
-  if (offer.m_minRam == 0) return false;
-  if (!m_totalRamKnown) {
-    uint64_t bytes = 0;
-    DWORD error = 0;
-    if (!m_probes->TotalPhysicalBytes(bytes, error)) {
-      Reject(offer, "RAM CHECK FAILED " + std::to_string(error));
-      return true;
-    }
-    m_totalRamMiB = bytes / kMiB;
-    m_totalRamKnown = true;
-  }
-  if (m_totalRamMiB < static_cast<uint64_t>(offer.m_minRam)) {
-    Reject(offer, "NOT ENOUGH RAM");
-    return true;
-  }
-  return false;
+  return RejectBelowMiB(
+      offer, offer.m_minRam, m_totalRamMiB,
+      [this](uint64_t& bytes, DWORD& error) { return m_probes->TotalPhysicalBytes(bytes, error); },
+      "RAM CHECK FAILED ", "NOT ENOUGH RAM");
 }
 
 bool OfferChecker::CheckCpu(Package& offer) {

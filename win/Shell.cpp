@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include <cwctype>
+#include "win/Text.h"
 
 namespace win {
 
@@ -14,10 +14,7 @@ bool ShellOpen(const std::wstring& target, const std::wstring& parameters, int s
 
 bool IsWebLink(std::wstring_view url) {
   for (const std::wstring_view scheme : {std::wstring_view(L"http://"), std::wstring_view(L"https://")}) {
-    if (url.size() <= scheme.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < scheme.size() && same; ++i) same = std::towlower(url[i]) == scheme[i];
-    if (same) return true;
+    if (url.size() > scheme.size() && StartsWithNoCase(url, scheme)) return true;
   }
   return false;
 }
