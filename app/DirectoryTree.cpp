@@ -1,23 +1,11 @@
 #include "app/DirectoryTree.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include "download/TargetPath.h"
-#include "win/Handle.h"
+#include "win/Folder.h"
 
 namespace {
-
-// Removes a file, or a link itself (a link to a folder is removed as a folder, which removes only
-// the link). What cannot go now (in use, access denied) stays.
-void RemoveEntry(const std::wstring& path, DWORD attributes) {
-  const bool folderLink = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if (folderLink) {
-    RemoveDirectoryW(path.c_str());
-  } else {
-    DeleteFileW(path.c_str());
-  }
-}
 
 bool IsKept(const std::wstring& path, const std::vector<std::wstring>& keep) {
   for (const std::wstring& folder : keep) {
@@ -26,33 +14,23 @@ bool IsKept(const std::wstring& path, const std::vector<std::wstring>& keep) {
   return false;
 }
 
-// Calls visit(child path, is a real folder (not a link), attributes) for every entry of a folder;
-// the listing is closed before the function returns.
-template <typename Visit>
-void ForEachEntry(const std::wstring& path, Visit&& visit) {
-  WIN32_FIND_DATAW entry{};
-  win::FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &entry));
-  if (!find) return;
-  do {
-    const std::wstring name = entry.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const DWORD attributes = entry.dwFileAttributes;
-    const bool realFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    visit(JoinPath(path, name), realFolder, attributes);
-  } while (FindNextFileW(find.Get(), &entry));
-}
-
-// Removes the contents of a real folder, then the folder; a kept folder is left whole.
-void RemoveFolder(const std::wstring& path, const std::vector<std::wstring>& keep) {
+// Removes what `folder` (a real folder, held open at `path`) holds, then the folder itself. Each
+// entry is opened first and judged by its handle: a link is removed itself, a real folder is
+// emptied while held, so that nothing can be put in place of either between the look and the
+// removal. A kept folder is left whole.
+void RemoveFolder(const std::wstring& path, win::OpenedEntry folder, const std::vector<std::wstring>& keep) {
   if (IsKept(path, keep)) return;
-  ForEachEntry(path, [&](const std::wstring& child, bool realFolder, DWORD attributes) {
-    if (realFolder) {
-      RemoveFolder(child, keep);
+  for (const std::wstring& name : win::ListFolder(folder.handle.Get())) {
+    const std::wstring child = JoinPath(path, name);
+    win::OpenedEntry entry = win::OpenEntry(child, DELETE);
+    if (!entry.handle) continue;  // in use or access denied: it stays
+    if (entry.RealFolder()) {
+      RemoveFolder(child, std::move(entry), keep);
     } else {
-      RemoveEntry(child, attributes);
+      win::RemoveWhenClosed(entry.handle.Get());
     }
-  });
-  RemoveDirectoryW(path.c_str());  // fails, as it should, while something is left inside
+  }
+  win::RemoveWhenClosed(folder.handle.Get());  // fails, as it should, while something is left inside
 }
 
 }  // namespace
@@ -60,12 +38,12 @@ void RemoveFolder(const std::wstring& path, const std::vector<std::wstring>& kee
 void DeleteDirectoryTree(const std::wstring& given, const std::vector<std::wstring>& keep) {
   std::wstring path = given;  // without trailing separators, so that the paths below compare as written
   while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || PathIsDirectoryEmptyW(path.c_str())) return;
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    RemoveEntry(path, attributes);  // the folder itself is a link: only the link goes
+  win::OpenedEntry folder = win::OpenEntry(path, DELETE);
+  if (!folder.handle || !folder.folder) return;
+  if (folder.link) {
+    win::RemoveWhenClosed(folder.handle.Get());  // the folder itself is a link: only the link goes
     return;
   }
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  RemoveFolder(path, keep);
+  if (win::ListFolder(folder.handle.Get()).empty()) return;
+  RemoveFolder(path, std::move(folder), keep);
 }

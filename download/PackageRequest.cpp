@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "win/Folder.h"
 #include "win/Text.h"
 
 bool IsAbsoluteUrl(std::wstring_view text) {
@@ -18,12 +19,7 @@ std::wstring MakePackageFolder(const std::wstring& tempFolder, std::size_t index
   if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
   folder += std::to_wstring(index);
   if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return L"";
-  const DWORD attributes = GetFileAttributesW(folder.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    return L"";
-  }
-  return folder;
+  return win::OpenRealFolder(folder) ? folder : L"";  // a link or a file under that name is refused
 }
 
 std::wstring UnpackFolder(const std::wstring& packageFolder) { return packageFolder + L"\\unpacked"; }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 
 #include "download/TargetPath.h"
 #include "download/ZipEntryName.h"
+#include "win/Folder.h"
 #include "win/Handle.h"
 
 namespace {
@@ -65,6 +67,46 @@ bool CreateFolderTree(const std::wstring& path) {
   }
   return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
+
+// The folders entries are written into, each made when missing and held open until the unpacking
+// ends: a folder that is a link (or turns out to be a file) is refused, and one that is held
+// cannot be renamed or swapped for a link while files are written into it by path.
+class HeldFolders {
+ public:
+  // Holds `folder` (made with its parents when missing).
+  bool HoldTop(const std::wstring& folder) { return CreateFolderTree(folder) && Hold(folder); }
+
+  // Holds every folder from the held top folder down to `relative` (a path below it).
+  bool HoldBelow(const std::wstring& top, const std::wstring& relative) {
+    for (size_t end = relative.find(L'\\');; end = relative.find(L'\\', end + 1)) {
+      const std::wstring folder = JoinPath(top, relative.substr(0, end));
+      if (m_held.count(folder)) {
+        if (end == std::wstring::npos) return true;
+        continue;
+      }
+      if (!(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) || !Hold(folder)) {
+        return false;
+      }
+      if (end == std::wstring::npos) return true;
+    }
+  }
+
+ private:
+  bool Hold(const std::wstring& folder) {
+    if (m_held.count(folder)) return true;
+    win::FileHandle handle = win::OpenRealFolder(folder);
+    if (!handle) {
+      SetLastError(ERROR_CANT_ACCESS_FILE);
+      return false;
+    }
+    m_held.insert(folder);
+    m_handles.push_back(std::move(handle));
+    return true;
+  }
+
+  std::set<std::wstring> m_held;
+  std::vector<win::FileHandle> m_handles;
+};
 
 // First pass: every entry's target, or the reason the archive is refused.
 bool ListEntries(unzFile zip, std::vector<Entry>& entries, std::wstring* error) {
@@ -207,22 +249,23 @@ bool Unzip(const std::wstring& zip, const std::wstring& folder, const std::atomi
   if (!ListEntries(archive.Get(), entries, error)) return false;
 
   if (!CheckSizes(entries, archiveSize, folder, error)) return false;
-  if (!CreateFolderTree(folder)) return Refuse(error, WithCode(L"cannot create the folder", GetLastError()));
+  HeldFolders held;
+  if (!held.HoldTop(folder)) return Refuse(error, WithCode(L"cannot create the folder", GetLastError()));
   std::vector<char> buffer(256 * 1024);
-  std::wstring readyFolder = folder;  // the last folder known to exist, so runs of files in one folder check it once
   for (const Entry& entry : entries) {
-    const std::wstring path = JoinPath(folder, entry.target.relativePath);
-    const std::wstring parent =
-        entry.target.isDirectory ? path : path.substr(0, path.find_last_of(L'\\'));
-    if (parent != readyFolder) {
-      if (!CreateFolderTree(parent)) return Refuse(error, WithCode(L"cannot create folder: " + entry.name, GetLastError()));
-      readyFolder = parent;
+    const std::wstring& relative = entry.target.relativePath;
+    const size_t separator = relative.find_last_of(L'\\');
+    const std::wstring parent = entry.target.isDirectory ? relative
+                                : separator == std::wstring::npos ? L""
+                                                                   : relative.substr(0, separator);
+    if (!parent.empty() && !held.HoldBelow(folder, parent)) {
+      return Refuse(error, WithCode(L"cannot create folder: " + entry.name, GetLastError()));
     }
     if (entry.target.isDirectory) continue;
     if (unzGoToFilePos64(archive.Get(), &entry.position) != UNZ_OK) {
       return Refuse(error, L"cannot read entry: " + entry.name);
     }
-    if (!WriteEntry(archive.Get(), entry, path, buffer, stop, error)) return false;
+    if (!WriteEntry(archive.Get(), entry, JoinPath(folder, relative), buffer, stop, error)) return false;
   }
   return true;
 }
