@@ -181,7 +181,10 @@ TEST_F(OfferCheckerTest, RequirementRulesAndTheirReasons) {
     std::string reason;
   };
   const std::vector<Case> cases{
+      // Each minimum on both sides of its boundary: exactly the minimum is enough.
+      {{{"disk", 2500}}, [](StandInMachine& m) { m.freeBytes = 2500ull * 1048576; }, ""},
       {{{"disk", 2500}}, [](StandInMachine& m) { m.freeBytes = 2500ull * 1048576 - 1; }, "NOT ENOUGH DISK SPACE"},
+      {{{"ram", 8192}}, [](StandInMachine&) {}, ""},
       {{{"disk", 1}}, [](StandInMachine& m) { m.diskError = 5; }, "DISK SPACE CHECK FAILED 5"},
       {{{"disk", -1}}, [](StandInMachine&) {}, "NOT ENOUGH DISK SPACE"},  // compared unsigned
       {{{"ram", 8193}}, [](StandInMachine&) {}, "NOT ENOUGH RAM"},
@@ -192,10 +195,13 @@ TEST_F(OfferCheckerTest, RequirementRulesAndTheirReasons) {
       {{{"cpu", 1}}, [](StandInMachine& m) { m.cpu = MachineProbes::CpuRead::kCannotRead; },
        "CPU CHECK FAILED: Couldn't read value"},
       {{{"ov", 100}}, [](StandInMachine&) {}, ""},
+      {{{"ov", 61}}, [](StandInMachine& m) { m.windowsMajor = 6, m.windowsMinor = 1; }, ""},
       {{{"ov", 62}}, [](StandInMachine& m) { m.windowsMajor = 6, m.windowsMinor = 1; }, "UNSUPPORTED OS VERSION"},
       {{{"ov", 64}}, [](StandInMachine&) {}, "UNSUPPORTED OS VERSION"},
       {{{"ov", -5}}, [](StandInMachine& m) { m.windowsMajor = 5; }, ""},
       {{{"pv", "3.1"}}, [](StandInMachine&) {}, "UNSUPPORTED PLATFORM VERSION"},
+      {{{"pv", win::ToUtf8(RunProgramVersion())}}, [](StandInMachine&) {}, ""},
+      {{{"pv", win::ToUtf8(RunProgramVersion()) + ".1"}}, [](StandInMachine&) {}, "UNSUPPORTED PLATFORM VERSION"},
       {{{"win64", true}, {"ram", 1}, {"disk", 1}, {"cpu", 1}, {"ov", 61}, {"pv", "1"}},
        [](StandInMachine& m) { m.wow64 = false; }, "64 BIT OS REQUIRED"},
       {{{"fe", json::array({"C:\\present"})}}, [](StandInMachine& m) { m.files = {L"C:\\present"}; }, "FILE EXISTS"},
