@@ -125,7 +125,7 @@ void LoadingPage::ShowConfigurationError() {
                       m_languageManager->GetString("PAGE_CONFIGURATION_ERROR_DESC"));
       break;
     case kWizardIsv:
-      m_errorCallback(m_languageManager->GetString("PAGE_ERROR_TITLE"), L"");
+      m_errorCallback(m_languageManager->GetString("PAGE_ERROR_TITLE"), m_languageManager->GetString("PAGE_ERROR_TEXT"));
       break;
     case kWizardUnknown:
       m_errorCallback(L"", L"");

@@ -195,7 +195,7 @@ TEST_F(LocaleTest, GetStringOfAbsentAndEmptyKeys) {
 
 TEST_F(LocaleTest, EmbeddedDocumentsLoadWithTheirKeyCounts) {
   const std::vector<std::pair<UINT, int>> documents{
-      {kLocaleDlmEnglish, 29}, {kLocaleDlmSpanish, 29}, {kLocaleIsvEnglish, 28}, {kLocaleIsvSpanish, 27}};
+      {kLocaleDlmEnglish, 29}, {kLocaleDlmSpanish, 29}, {kLocaleIsvEnglish, 29}, {kLocaleIsvSpanish, 29}};
   for (const auto& [id, keys] : documents) {
     SCOPED_TRACE(id);
     EXPECT_EQ(KeyCount(id), keys);
@@ -266,6 +266,7 @@ TEST_F(LocaleTest, InstallerEnglish) {
             L"\r\nTo uninstall all softwares installed during this installation process, please go to "
             L"\"Add/Remove Programs\" and click \"Welvane Tester Packages\".");
   EXPECT_EQ(manager.GetString("PAGE_ERROR_TEXT"), L"Click on \"Close\" and try again later.");
+  EXPECT_EQ(manager.GetString("PAGE_DOWNLOAD_ERROR_DESC"), L"Please try to download later");
   EXPECT_EQ(manager.GetString("SDK_LINK"), L"");
   EXPECT_EQ(manager.Strings().count("SDK_LINK"), 0u);
   EXPECT_EQ(manager.GetString("EULA_LINK"), L"EULA");
@@ -280,8 +281,8 @@ TEST_F(LocaleTest, InstallerSpanish) {
   EXPECT_EQ(manager.GetString("PAGE_FINISH_TEXT"),
             L"Ha instalado con \u00e9xito Welvane Tester. pulse \"FINALIZAR\"  para continuar.");
   EXPECT_EQ(manager.GetString("BUTTON_SKIP_ALL"), L"SALTAR TODOS");
-  EXPECT_EQ(manager.Strings().count("PAGE_ERROR_TEXT"), 0u);
-  EXPECT_EQ(manager.GetString("PAGE_ERROR_TEXT"), L"");
+  EXPECT_EQ(manager.GetString("PAGE_ERROR_TEXT"), L"Haga clic en \"CERRAR\" e int\u00e9ntelo de nuevo m\u00e1s tarde.");
+  EXPECT_EQ(manager.GetString("PAGE_DOWNLOAD_ERROR_DESC"), L"Por favor, intente descargarlo m\u00e1s tarde");
   EXPECT_EQ(manager.GetString("SDK_LINK"), L"");
   EXPECT_EQ(manager.GetString("PAGE_ERROR_TITLE"), L"Error de descarga");
 }
@@ -357,11 +358,11 @@ TEST_F(LocaleTest, SetLanguageLoadsAListedLanguageOnly) {
   LanguageManager manager;
   manager.ListLanguages({kLocaleIsvEnglish, kLocaleIsvSpanish}, m_messages);
   ASSERT_TRUE(manager.SetLanguage(L"espa\u00f1ol", L"Tester", m_messages));
-  EXPECT_EQ(manager.Strings().size(), 28u);
+  EXPECT_EQ(manager.Strings().size(), 30u);
   EXPECT_EQ(manager.GetString("PAGE_FINISH_TEXT"),
             L"Ha instalado con \u00e9xito Tester. pulse \"FINALIZAR\"  para continuar.");
   ASSERT_TRUE(manager.SetLanguage(L"English", L"Tester", m_messages));
-  EXPECT_EQ(manager.Strings().size(), 29u);
+  EXPECT_EQ(manager.Strings().size(), 30u);
   EXPECT_EQ(manager.GetString("PROGRESS_TITLE"), L"Installation Status");
   // A language that was not listed changes nothing and says nothing.
   EXPECT_FALSE(manager.SetLanguage(L"Deutsch", L"", m_messages));
