@@ -1,68 +1,12 @@
 #include "ui/WelcomePageIsv.h"
 
+#include <utility>
 
 #include "backend/ConfigurationManager.h"
+#include "locale/LanguageManager.h"
 #include "resources/pages.h"
-#include "win/Shell.h"
 
 const wchar_t kSdkPrivacyUrl[] = L"https://sdk.welvane.com/privacy/";
-
-LinkButton::~LinkButton() {
-  if (m_font) DeleteObject(m_font);
-}
-
-bool LinkButton::Attach(HWND dialog, int id) {
-  if (!win::SubclassedControl::Attach(dialog, id)) return false;
-  MakeUnderlinedFont();
-  return true;
-}
-
-void LinkButton::MakeUnderlinedFont() {
-  HFONT current = reinterpret_cast<HFONT>(SendMessageW(m_hwnd, WM_GETFONT, 0, 0));
-  LOGFONTW font{};
-  if (!current || GetObjectW(current, sizeof(font), &font) == 0) {
-    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
-  }
-  font.lfUnderline = TRUE;
-  HFONT underlined = CreateFontIndirectW(&font);
-  if (!underlined) return;
-  SendMessageW(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(underlined), TRUE);
-  if (m_font) DeleteObject(m_font);
-  m_font = underlined;
-}
-
-void LinkButton::SizeToContent() {
-  if (!m_hwnd) return;
-  const std::wstring text = Text();
-  HDC dc = GetDC(m_hwnd);
-  if (!dc) return;
-  HFONT font = reinterpret_cast<HFONT>(SendMessageW(m_hwnd, WM_GETFONT, 0, 0));
-  HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
-  RECT extent{0, 0, 0, 0};
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  if (old) SelectObject(dc, old);
-  ReleaseDC(m_hwnd, dc);
-  SetWindowPos(m_hwnd, nullptr, 0, 0, extent.right - extent.left, extent.bottom - extent.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  Invalidate(true);
-}
-
-void LinkButton::Open() const {
-  win::OpenWebLink(m_url);  // only web addresses are opened
-}
-
-HBRUSH LinkButton::Colour(HDC dc) const {
-  SetTextColor(dc, GetSysColor(COLOR_HOTLIGHT));
-  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-  return GetSysColorBrush(COLOR_BTNFACE);
-}
-
-bool LinkButton::WindowProc(UINT message, WPARAM, LPARAM, LRESULT& result) {
-  if (message != WM_SETCURSOR) return false;
-  SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
-  result = TRUE;
-  return true;
-}
 
 WelcomePageIsv::WelcomePageIsv(std::shared_ptr<LanguageManager> languageManager, HWND parent)
     : IPage(std::move(languageManager), IDD_WELCOME_PAGE, parent) {
@@ -107,18 +51,30 @@ BOOL WelcomePageIsv::OnInitDialog() {
   SizeLinksToContent();
 
   m_privacyLink.SetUrl(config->m_privacyUrl);
-  m_privacyLink.Show(!config->m_privacyUrl.empty());
   m_termsLink.SetUrl(config->m_termsUrl);
-  m_termsLink.Show(!config->m_termsUrl.empty());
   m_sdkLink.SetUrl(kSdkPrivacyUrl);
+  ShowLinks();
 
   SendMessageW(Hwnd(), DM_SETDEFID, IDC_NEXT_BUTTON, 0);
   return TRUE;
 }
 
+void WelcomePageIsv::OnNavigateToPage() { SetFocus(Item(IDC_NEXT_BUTTON)); }
+
 void WelcomePageIsv::UpdateTexts() {
   IPage::UpdateTexts();
   SizeLinksToContent();
+  ShowLinks();
+}
+
+void WelcomePageIsv::ShowLinks() {
+  if (!m_languageManager) return;
+  const bool dlm = ConfigurationManager::GetInstance()->m_wizardType == kWizardDlm;
+  const std::pair<LinkButton*, const char*> links[] = {
+      {&m_privacyLink, "PRIVACY_LINK"}, {&m_termsLink, dlm ? "TOS_LINK" : "EULA_LINK"}, {&m_sdkLink, "SDK_LINK"}};
+  for (const auto& [link, key] : links) {
+    if (*link) link->Show(!link->Url().empty() && !m_languageManager->GetString(key).empty());
+  }
 }
 
 void WelcomePageIsv::SizeLinksToContent() {

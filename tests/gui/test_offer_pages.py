@@ -7,6 +7,7 @@ reference back end once the wizard has ended: closing waits for every pending de
 and of the main product, so by then the stored events are complete.
 """
 
+import subprocess
 import time
 import uuid
 
@@ -189,11 +190,10 @@ WELCOME_ES = {
             WELCOME_TEXT: f'Esta acción descarga el {PRODUCT} en su equipo. Haga clic en "SIGUIENTE" para continuar.',
             NEXT_BUTTON: "SIGUIENTE", PRIVACY_LINK: "Política de Privacidad",
             TERMS_LINK: "Acuerdo de licencia de usuario final", SDK_LINK: "Licencia de SDK"},
-    # The installer has a product of its own, and its tables no SDK link: the template's text stays.
     "isv": {WELCOME_TITLE: "Bienvenido a", PRODUCT_TITLE: "Welvane Tester",
             WELCOME_TEXT: 'Esto instalará el Welvane Tester en su ordenador. Presione "SIGUIENTE" para continuar.',
             NEXT_BUTTON: "SIGUIENTE", PRIVACY_LINK: "Política de Privacidad",
-            TERMS_LINK: "Acuerdo de licencia de usuario final", SDK_LINK: "LICENSE_LINK placeholder"},
+            TERMS_LINK: "Acuerdo de licencia de usuario final"},
 }
 
 
@@ -205,6 +205,8 @@ class TestOfferPageLanguage:
         screenshot("welcome")
         controls = driver.controls_by_id(welcome["hwnd"])
         assert {key: controls[key]["text"] for key in WELCOME_ES[flavour]} == WELCOME_ES[flavour]
+        # The installer's tables have no SDK link: a link without a text is not shown.
+        assert controls[SDK_LINK]["visible"] == (flavour == "dlm")
         driver.click_id(welcome["hwnd"], NEXT_BUTTON)
         first = shown_offer_page(driver, wiz)
         screenshot("first-offer")
@@ -213,3 +215,43 @@ class TestOfferPageLanguage:
         # The consent text is not translated: it still names the English button.
         assert "ACCEPT" in controls[TERMS_TEXT]["text"]
         close_with_yes(driver, wiz, MSG_EXIT["español"])
+
+
+# --- links from the keyboard ---------------------------------------------------------------------------------
+@pytest.fixture
+def browser(wine_env, tmp_path):
+    """Wine's browser launcher made to record each address it is asked to open; yields the record's path."""
+    record = tmp_path / "opened.txt"
+    script = tmp_path / "browser.sh"
+    script.write_text(f'#!/bin/sh\nprintf "%s\\n" "$1" >> "{record}"\n')
+    script.chmod(0o755)
+    key = r"HKCU\Software\Wine\WineBrowser"
+    subprocess.run(["wine", "reg", "add", key, "/v", "Browsers", "/d", str(script), "/f"], env=wine_env,
+                   check=True, capture_output=True)
+    try:
+        yield record
+    finally:
+        subprocess.run(["wine", "reg", "delete", key, "/v", "Browsers", "/f"], env=wine_env, check=False,
+                       capture_output=True)
+
+
+def test_welcome_links_work_from_the_keyboard(driver, wizard, backend, browser):
+    # Tab goes from Next to each link in turn; Enter and Space open the focused one (Enter does not press Next).
+    _, config = three_offers(uuid.uuid4().hex[:8])
+    config["i"].update({"cp": "https://127.0.0.1/privacy-by-key", "ctu": "https://127.0.0.1/terms-by-key"})
+    wiz, welcome = reach_welcome(driver, wizard, backend, config)
+    controls = driver.controls_by_id(welcome["hwnd"])
+    focused = []
+    for key in (0x0D, None, 0x20):  # Enter on the privacy link, nothing on the terms, Space on the SDK link
+        before = driver.focus(wiz.hwnd)
+        driver.type_key(wiz.hwnd, 0x09)  # Tab
+        assert wait_until(lambda: driver.focus(wiz.hwnd) != before, timeout=5)
+        focused.append(driver.focus(wiz.hwnd))
+        if key:
+            driver.type_key(wiz.hwnd, key)
+    assert focused == [controls[i]["hwnd"] for i in (PRIVACY_LINK, TERMS_LINK, SDK_LINK)]
+    assert wait_until(lambda: browser.exists() and len(browser.read_text().split()) == 2, timeout=20)
+    assert sorted(browser.read_text().split()) == ["https://127.0.0.1/privacy-by-key",
+                                                    "https://sdk.welvane.com/privacy/"]
+    assert visible(driver, welcome), "the welcome page is still shown"
+    close_with_yes(driver, wiz)

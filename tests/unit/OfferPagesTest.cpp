@@ -213,7 +213,7 @@ TEST_F(OfferPagesTest, WelcomePageOfTheInstallerHasNoLogoAndNoSdkText) {
   EXPECT_FALSE(page.Logo().Image());
   EXPECT_FALSE(Shows(page.PrivacyLink())) << "no privacy address, no link";
   EXPECT_TRUE(Shows(page.TermsLink()));
-  EXPECT_TRUE(Shows(page.SdkLink()));
+  EXPECT_FALSE(Shows(page.SdkLink())) << "a link without a text is not shown";
 }
 
 TEST_F(OfferPagesTest, WelcomeLinksFitTheirTextsInEachLanguage) {
