@@ -96,9 +96,16 @@ bool OfferChecker::CheckRegistryRules(Package& offer) {
       if (!OpenFullPath(keyPath, key)) continue;
       if (!win32::ValueExists(key.Get(), valueName)) continue;
       const DWORD type = win32::GetValueType(key.Get(), valueName);
-      // A data text that is not a number, compared with a number, is the configuration's fault and
-      // leaves as an exception.
-      if (type != 0 && win32::ValueDataMatches(key.Get(), type, valueName, data)) {
+      // A data text that is not a number, compared with a number, can be told only on a machine
+      // where the value is one: it rejects this offer alone.
+      bool matches = false;
+      try {
+        matches = type != 0 && win32::ValueDataMatches(key.Get(), type, valueName, data);
+      } catch (const std::logic_error&) {  // std::invalid_argument, std::out_of_range
+        Reject(offer, kRuleCheckFailed);
+        return true;
+      }
+      if (matches) {
         Reject(offer, "REGISTRY VALUE DATA MATCHES");
         return true;
       }
@@ -236,9 +243,13 @@ bool OfferChecker::CheckChrome(Package& offer) {
 
 bool OfferChecker::FindChrome() {
   std::vector<std::wstring> candidates;
+  // The historical candidates first, then where Chrome really installs itself: for all users in
+  // either program folder, or for one user in the local application data.
   for (const wchar_t* path :
        {L"{commonpf}\\Chromium\\Application\\chrome.exe", L"{commonpf}\\GoogleChrome\\Application\\chrome.exe",
-        L"{localappdata}\\Chromium\\Application\\chrome.exe"}) {
+        L"{localappdata}\\Chromium\\Application\\chrome.exe", L"{commonpf64}\\Google\\Chrome\\Application\\chrome.exe",
+        L"{commonpf32}\\Google\\Chrome\\Application\\chrome.exe",
+        L"{localappdata}\\Google\\Chrome\\Application\\chrome.exe"}) {
     candidates.push_back(ExpandPathTokens(path, m_pathTokens));
   }
   // Written with "SOFTWARE" in capitals, both keys are read in the default (32-bit) view only.

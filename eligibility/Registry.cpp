@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <stdexcept>
 
 #include "machine/Wow64.h"
 #include "win/Text.h"
@@ -171,6 +172,16 @@ Number ReadNumber(HKEY key, const std::wstring& valueName, DWORD type, const cha
   return value;
 }
 
+// The number a whole text gives (leading white space and a sign allowed, as the conversion reads
+// them): a text with anything after its digits ("12abc") is not a number either.
+template <typename Convert>
+auto WholeNumber(const std::wstring& text, Convert convert) {
+  size_t used = 0;
+  const auto value = convert(text, &used);
+  if (used != text.size()) throw std::invalid_argument("not a number");
+  return value;
+}
+
 }  // namespace
 
 uint32_t ReadDword(HKEY key, const std::wstring& valueName) {
@@ -201,7 +212,8 @@ bool ValueDataMatches(HKEY key, DWORD type, const std::wstring& valueName, const
       } catch (const RegistryError&) {
         return false;
       }
-      return std::stoul(expected, nullptr, 10) == data;
+      return WholeNumber(expected, [](const std::wstring& text, size_t* used) { return std::stoul(text, used, 10); }) ==
+             data;
     }
     case REG_QWORD: {
       uint64_t data = 0;
@@ -210,7 +222,8 @@ bool ValueDataMatches(HKEY key, DWORD type, const std::wstring& valueName, const
       } catch (const RegistryError&) {
         return false;
       }
-      return std::stoull(expected, nullptr, 10) == data;
+      return WholeNumber(expected,
+                         [](const std::wstring& text, size_t* used) { return std::stoull(text, used, 10); }) == data;
     }
     default:
       return false;

@@ -65,8 +65,8 @@ bool ValueExists(HKEY key, const std::wstring& valueName);
 DWORD GetValueType(HKEY key, const std::wstring& valueName);
 uint32_t ReadDword(HKEY key, const std::wstring& valueName);
 uint64_t ReadQword(HKEY key, const std::wstring& valueName);
-// `expected` arrives lower-cased. Registry failures give false; a number text that cannot be
-// converted throws (std::invalid_argument / std::out_of_range).
+// `expected` arrives lower-cased. Registry failures give false; compared with a number, a text
+// that is not wholly a number in range throws (std::invalid_argument / std::out_of_range).
 bool ValueDataMatches(HKEY key, DWORD type, const std::wstring& valueName, const std::wstring& expected);
 std::vector<std::wstring> EnumerateSubkeys(HKEY key);
 

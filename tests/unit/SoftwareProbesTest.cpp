@@ -3,6 +3,7 @@
 // real process. Which reason a rule sent is read back from the reference back end.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <filesystem>
 #include <fstream>
@@ -249,13 +250,11 @@ TEST_F(SoftwareProbesTest, ValuesAndTheirData) {
   EXPECT_EQ(data({L"", app + L"count\\ 7"}), "REGISTRY VALUE DATA MATCHES") << "an empty entry is skipped";
   EXPECT_EQ(data({app + L"missing\\seven"}), "") << "no value, nothing to convert";
 
-  // A number the configuration writes wrongly is the configuration's fault: it leaves the engine.
-  OfferChecker checker(10, RunProgramVersion(), RunPathTokens());
-  const auto offer = NewOffer();
-  offer->m_registryValueData = {app + L"count\\seven"};
-  bool stop = false;
-  EXPECT_THROW(checker.IsEligible(offer, stop), std::invalid_argument);
-  EXPECT_TRUE(Reasons(*offer).empty());
+  // A text that is not a number, compared with a number here, rejects its offer alone: whether it is
+  // compared as a number depends on the machine.
+  for (const wchar_t* text : {L"seven", L"12abc", L"7 or so", L"4294967296"}) {
+    EXPECT_EQ(data({app + L"count\\" + text}), "RULE CHECK FAILED") << win::ToUtf8(text);
+  }
 }
 
 // --- Files and processes --------------------------------------------------------------------------
@@ -396,9 +395,24 @@ TEST_F(SoftwareProbesTest, ChromeIsFoundThroughItsRegistrations) {
     EXPECT_EQ(chrome(false), "HAVE CHROME");
   }
   // The update beacon names the executable itself.
-  TestKey beacon(HKEY_CURRENT_USER, L"Software\\Google\\Chrome\\BLBeacon", k64);
-  beacon.Set(L"Path", folder.path / L"chrome.exe");
-  EXPECT_EQ(chrome(false), "HAVE CHROME");
+  {
+    TestKey beacon(HKEY_CURRENT_USER, L"Software\\Google\\Chrome\\BLBeacon", k64);
+    beacon.Set(L"Path", folder.path / L"chrome.exe");
+    EXPECT_EQ(chrome(false), "HAVE CHROME");
+  }
+  // Where Chrome installs itself, without any registration: for all users or for one.
+  for (const KNOWNFOLDERID& known : {FOLDERID_ProgramFilesX86, FOLDERID_LocalAppData}) {
+    wchar_t* base = nullptr;
+    ASSERT_EQ(SHGetKnownFolderPath(known, 0, nullptr, &base), S_OK);
+    const std::filesystem::path google = std::filesystem::path(base) / L"Google";
+    CoTaskMemFree(base);
+    ASSERT_FALSE(std::filesystem::exists(google)) << "the prefix has no Google folder of its own";
+    std::filesystem::create_directories(google / L"Chrome" / L"Application");
+    std::ofstream(google / L"Chrome" / L"Application" / L"chrome.exe").put('x');
+    EXPECT_EQ(chrome(true), "") << google;
+    EXPECT_EQ(chrome(false), "HAVE CHROME") << google;
+    std::filesystem::remove_all(google);
+  }
 }
 
 TEST_F(SoftwareProbesTest, InternetExplorerOlderThanNineIsRejected) {
