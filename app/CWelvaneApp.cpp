@@ -5,12 +5,30 @@
 
 #include "app/CWelvaneDlg.h"
 #include "backend/ConfigurationManager.h"
+#include "backend/Identity.h"
+#include "backend/RunLog.h"
 #include "packages/EventThreads.h"
+#include "win/Text.h"
 
 namespace {
 
 // Two attempts of one event with the pause between them, and some room.
 constexpr std::chrono::milliseconds kEventThreadsLimit{15000};
+
+// The run's log begins with what this wizard is and where it runs.
+void StartRunLog() {
+  const std::string flavour = kBuildWizardType;
+  std::wstring lower = win::Widen(flavour, CP_ACP);
+  for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+  runlog::Open(lower);
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  const auto config = ConfigurationManager::GetInstance();
+  runlog::Write("Welvane " + win::ToUtf8(config->m_programVersion) + ", " + flavour + ", " +
+                (sizeof(void*) == 4 ? "32-bit" : "64-bit") + ", started as " + win::ToUtf8(exe) + " on " +
+                GetOsVersion());
+  runlog::Write(L"Temporary folder: " + config->m_tempFolder);
+}
 
 }  // namespace
 
@@ -24,6 +42,7 @@ BOOL CWelvaneApp::InitInstance() {
   InitCommonControlsEx(&controls);
   // Shell calls (ShellExecute, known folders) expect COM on the UI thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  StartRunLog();
   {
     CWelvaneDlg dialog;
     dialog.DoModal(nullptr);
@@ -31,6 +50,7 @@ BOOL CWelvaneApp::InitInstance() {
   // After Finish or an error page's Close, analytics events may still be on their way; they end
   // first (bounded). A close has already given its events their time.
   if (!ConfigurationManager::GetInstance()->m_closing) WaitForEventThreads(kEventThreadsLimit);
+  runlog::Write("The run ended");
   if (SUCCEEDED(com)) CoUninitialize();
   // The process ends here, with whatever thread the network still holds: nothing of the process is
   // taken down while such a thread could still use it.

@@ -49,7 +49,7 @@ class CWelvaneDlg : public win::Dialog {
   void OnLoaded(LoadedOffers loaded, std::shared_ptr<Gdiplus::Image> logo);
   LRESULT OnLoadCompleteMessage(WPARAM, LPARAM);
   void StopLoading();
-  void StopDownloadPages();
+  std::vector<std::shared_ptr<Package>> StopDownloadPages();
   // While the quit question is open, the download pages start and end nothing.
   void PauseDownloadPages(bool paused);
   void OnClose();

@@ -6,6 +6,7 @@
 #include "app/OfferRecord.h"
 #include "app/PageLanguage.h"
 #include "backend/ConfigurationManager.h"
+#include "backend/RunLog.h"
 #include "eligibility/OfferLoading.h"
 #include "locale/LanguageManager.h"
 #include "resources/resource.h"
@@ -25,6 +26,14 @@ namespace {
 
 // How long a closing wizard waits for its download and installer starts once they were told to stop.
 constexpr std::chrono::milliseconds kStopWorkLimit{1000};
+
+// Puts Close back into the window menu, unless it is there (an error before the download page
+// never took it away).
+void RestoreCloseItem(HMENU menu) {
+  if (GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
+    AppendMenuW(menu, MF_STRING, SC_CLOSE, L"Close");
+  }
+}
 
 }  // namespace
 
@@ -101,7 +110,7 @@ void CWelvaneDlg::NavigateToPage(unsigned int index) {
         RemoveMenu(menu, SC_CLOSE, MF_BYCOMMAND);
         break;
       case IPage::CloseItem::Restored:
-        AppendMenuW(menu, MF_STRING, SC_CLOSE, L"Close");
+        RestoreCloseItem(menu);
         break;
       case IPage::CloseItem::Unchanged:
         break;
@@ -118,8 +127,8 @@ void CWelvaneDlg::ShowError(const std::wstring& title, const std::wstring& text)
   m_errorPage->Show(true);
   SetFocus(m_errorPage->Hwnd());
   m_errorShown = true;
-  // No check for an existing item: an error shown before the download page leaves two Close items.
-  if (HMENU menu = GetSystemMenu(Hwnd(), FALSE)) AppendMenuW(menu, MF_STRING, SC_CLOSE, L"Close");
+  runlog::Write(L"Error page shown: " + title + L" / " + text);
+  if (HMENU menu = GetSystemMenu(Hwnd(), FALSE)) RestoreCloseItem(menu);
 }
 
 void CWelvaneDlg::OnButtonClicked(ButtonType type) {
@@ -134,9 +143,11 @@ void CWelvaneDlg::OnButtonClicked(ButtonType type) {
       NavigateToPage(m_currentPage + 1);
       break;
     case ButtonType::Close:
+      runlog::Write("The user closed the error page");
       EndDialog(1);
       break;
     case ButtonType::Finish:
+      runlog::Write("The user pressed Finish");
       DeleteTemporaryFolder();
       EndDialog(1);
       break;
@@ -211,12 +222,18 @@ void CWelvaneDlg::StopLoading() {
 // Once downloads are cancelled: the download page's transfer and installer starts end, so that
 // nothing writes into the temporary folder while it is removed. A transfer the network keeps
 // waiting is not waited for beyond kStopWorkLimit: the process ends without it, and its
-// unfinished file goes with the process.
-void CWelvaneDlg::StopDownloadPages() {
+// unfinished file goes with the process. Returns the offers whose installers the stopped work had
+// started (they were given their event 3).
+std::vector<std::shared_ptr<Package>> CWelvaneDlg::StopDownloadPages() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkLimit;
+  std::vector<std::shared_ptr<Package>> started;
   for (const auto& page : m_pages) {
-    if (auto* download = dynamic_cast<DownloadPage*>(page.get())) download->StopWork(deadline);
+    if (auto* download = dynamic_cast<DownloadPage*>(page.get())) {
+      download->StopWork(deadline);
+      for (auto& package : download->SettleOfferStarts()) started.push_back(std::move(package));
+    }
   }
+  return started;
 }
 
 void CWelvaneDlg::PauseDownloadPages(bool paused) {
@@ -236,9 +253,12 @@ void CWelvaneDlg::OnClose() {
   }
   m_mutex.Reset();
   Show(false);
+  IPage* page = m_errorShown ? m_errorPage.get() : CurrentPage();
+  runlog::Write(L"The user closed the wizard on " + (page ? page->GetPageName() : std::wstring(L"no page")));
   StopLoading();
-  SendClosingEvents();
-  StopDownloadPages();
+  BeginClosing();
+  // Offers whose installers were started before the close get their event 3, not event 5.
+  SendClosingEvents(StopDownloadPages());
   DeleteTemporaryFolder();
   EndDialog(IDCANCEL);
 }

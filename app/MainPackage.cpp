@@ -1,5 +1,7 @@
 #include "app/MainPackage.h"
 
+#include <algorithm>
+
 #include "backend/AnalyticsContext.h"
 #include "backend/ConfigurationManager.h"
 #include "download/DownloadManager.h"
@@ -34,12 +36,18 @@ void ReinitializeMainPackage() {
                                           config->m_productName, config->m_channel);
 }
 
-void SendClosingEvents() {
-  const auto config = ConfigurationManager::GetInstance();
-  config->m_closing = true;
+void BeginClosing() {
+  ConfigurationManager::GetInstance()->m_closing = true;
   DownloadManager::GetInstance()->m_cancelled = true;
+}
+
+void SendClosingEvents(const std::vector<std::shared_ptr<Package>>& started) {
+  BeginClosing();
+  const auto config = ConfigurationManager::GetInstance();
   std::vector<std::shared_ptr<Package>> closing = config->m_shownOffers;
   if (config->m_mainPackage) closing.push_back(config->m_mainPackage);
-  for (const auto& package : closing) package->SendEvent(5);
+  for (const auto& package : closing) {
+    if (std::find(started.begin(), started.end(), package) == started.end()) package->SendEvent(5);
+  }
   WaitForEventThreads(kClosingEventsLimit);
 }

@@ -2,6 +2,7 @@
 // The main product as a package: its three moments in a run and the final events on close.
 #include <chrono>
 #include <memory>
+#include <vector>
 
 class Package;
 
@@ -16,7 +17,11 @@ void ReinitializeMainPackage();
 // requests) when the back end answers at all.
 constexpr std::chrono::milliseconds kClosingEventsLimit{8000};
 
-// The user is leaving: downloads stop, then event 5 goes for every offer shown and for the main
-// product, all at once (started in that order). Returns when every event of the process was
+// The user is leaving: from now on nothing is downloaded, unpacked or started.
+void BeginClosing();
+
+// BeginClosing, then event 5 goes for every offer shown and for the main product, all at once
+// (started in that order), except for the packages in `started`: installers started while the
+// wizard was closing, which have their event 3. Returns when every event of the process was
 // delivered or given up, or after kClosingEventsLimit, whatever the back end does.
-void SendClosingEvents();
+void SendClosingEvents(const std::vector<std::shared_ptr<Package>>& started = {});

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "backend/RunLog.h"
 #include "backend/RunSettings.h"
+#include "packages/Package.h"
 #include "ui/ProductPage.h"
 
 void RecordPageShown(RunSettings& run, const IPage* page) {
@@ -14,5 +16,9 @@ void RecordPageShown(RunSettings& run, const IPage* page) {
 
 void RecordPageAnswer(RunSettings& run, const IPage* page, ButtonType answer) {
   const auto* offerPage = dynamic_cast<const ProductPage*>(page);
+  if (offerPage && offerPage->Offer()) {
+    runlog::Write("Offer " + offerPage->Offer()->m_adId +
+                  (answer == ButtonType::Accept ? ": accepted by the user" : ": declined by the user"));
+  }
   if (answer == ButtonType::Accept && offerPage && offerPage->Offer()) run.m_acceptedOffers.push_back(offerPage->Offer());
 }

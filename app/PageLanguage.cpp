@@ -1,6 +1,7 @@
 #include "app/PageLanguage.h"
 
 #include "backend/ConfigurationManager.h"
+#include "backend/RunLog.h"
 #include "locale/LanguageManager.h"
 #include "ui/IPage.h"
 #include "ui/AppMessageBox.h"
@@ -14,5 +15,6 @@ bool ApplyLanguageToPages(LanguageManager& manager, const std::wstring& displayN
   for (IPage* page : pages) page->UpdateTexts();
   config->m_languageName = displayName;
   config->m_localeCode = manager.LocaleCode(displayName);
+  runlog::Write(L"Language: " + displayName + L" (" + config->m_localeCode + L")");
   return true;
 }

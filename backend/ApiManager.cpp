@@ -9,6 +9,7 @@
 #include "backend/Identity.h"
 #include "backend/Request.h"
 #include "backend/RetryPause.h"
+#include "backend/RunLog.h"
 #include "backend/WelvaneException.h"
 #include "win/Text.h"
 
@@ -47,20 +48,32 @@ std::string RemoveWhiteSpace(const std::string& text) {
 }
 
 std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration(const RunSettings& config) {
-  if (config.m_configUrl.empty()) throw WelvaneException();
+  if (config.m_configUrl.empty()) {
+    runlog::Write("Configuration request: no address to ask");
+    throw WelvaneException();
+  }
 
   const std::string body = MakeConfigurationRequestBody(config);
   std::string response;
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  for (int attempt = 1; attempt <= 3; ++attempt) {
     response.clear();
     uint32_t status = 0;
-    if (PostJson(config.m_configUrl, body, {}, response, status) && status >= 200 && status <= 399) break;
+    const bool sent = PostJson(config.m_configUrl, body, {}, response, status);
+    const DWORD error = GetLastError();
+    runlog::Write(win::ToUtf8(L"Configuration request to " + config.m_configUrl) + ", attempt " +
+                  std::to_string(attempt) + ": " +
+                  (sent ? "status " + std::to_string(status) + ", " + std::to_string(response.size()) + " bytes"
+                        : "no answer (error " + std::to_string(error) + ")"));
+    if (sent && status >= 200 && status <= 399) break;
     win::DebugOut(win::FormatW(L"Failed to send config request. %d %d\n", static_cast<int>(status),
-                               static_cast<int>(GetLastError())));
+                               static_cast<int>(error)));
     std::this_thread::sleep_for(RetryPause());
   }
 
   const std::string cleaned = RemoveWhiteSpace(response);
-  if (cleaned.empty()) throw WelvaneException();
+  if (cleaned.empty()) {
+    runlog::Write("Configuration request failed: no configuration came");
+    throw WelvaneException();
+  }
   return std::make_unique<nlohmann::json>(nlohmann::json::parse(cleaned, nullptr, true, false));
 }

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "backend/RunLog.h"
 #include "backend/TransferLimits.h"
 #include "backend/WinHttpSession.h"
 #include "download/DownloadCommon.h"
@@ -233,23 +234,59 @@ std::optional<std::string> NormalizedSha256(std::wstring_view text) {
   return hex;
 }
 
+namespace {
+
+// One line of the run's log for a transfer that ended: its transport, size and time, or its error.
+void LogTransfer(const std::wstring& url, const char* transport, const DownloadManager::Result& result,
+                 std::chrono::steady_clock::time_point start) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  std::string line = "Download of " + win::ToUtf8(url) + " over " + transport;
+  if (result.ok) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const uint64_t size = GetFileAttributesExW(result.path.c_str(), GetFileExInfoStandard, &data)
+                              ? (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow
+                              : 0;
+    line += ": " + std::to_string(size) + " bytes in " + std::to_string(ms.count()) + " ms, saved as " +
+            win::ToUtf8(result.path);
+  } else {
+    line += " failed after " + std::to_string(ms.count()) + " ms: " + win::ToUtf8(result.text);
+  }
+  runlog::Write(line);
+}
+
+}  // namespace
+
 DownloadManager::Result DownloadManager::DownloadFile(const std::wstring& url, HWND notifyWindow,
                                                       const std::wstring& fileName, const std::wstring& folder,
                                                       const std::wstring& sha256) {
+  const Result result = DownloadFileWithFallback(url, notifyWindow, fileName, folder, sha256);
+  if (!result.ok) runlog::Write(L"DOWNLOAD FAILED: " + result.text);
+  return result;
+}
+
+DownloadManager::Result DownloadManager::DownloadFileWithFallback(const std::wstring& url, HWND notifyWindow,
+                                                                  const std::wstring& fileName,
+                                                                  const std::wstring& folder,
+                                                                  const std::wstring& sha256) {
   // The other transport would find the same folder: no request, no fallback.
   if (!PathIsDirectoryW(folder.c_str())) return {false, kInvalidPath, L""};
   // What came without TLS is started only when its bytes are the ones the back end named.
   const std::optional<std::string> hash = sha256.empty() ? std::optional<std::string>("") : NormalizedSha256(sha256);
   if (!hash) return {false, L"Invalid SHA-256: " + sha256, L""};
   if (hash->empty() && !IsHttps(url)) return {false, L"Refused without TLS and without a SHA-256: " + url, L""};
+  auto start = std::chrono::steady_clock::now();
   Result result = DownloadFileWinHttpAttempt(url, notifyWindow, fileName, folder, *hash);
+  LogTransfer(url, "WinHTTP", result, start);
   if (result.ok || m_cancelled) return result;  // a cancelled download ends here, without the fallback
 
   // The pause ends early when the download is cancelled, and then nothing more is asked.
   const auto resume = std::chrono::steady_clock::now() + FallbackPause();
   while (!m_cancelled && std::chrono::steady_clock::now() < resume) Sleep(20);
   if (m_cancelled) return result;
+  runlog::Write("Download of " + win::ToUtf8(url) + ": trying again over WinINet");
+  start = std::chrono::steady_clock::now();
   const Result winInet = DownloadFileWinInetAttempt(url, notifyWindow, fileName, folder, *hash);
+  LogTransfer(url, "WinINet", winInet, start);
   if (winInet.ok) {
     result.ok = true;  // the WinHTTP text stays
     result.path = winInet.path;
@@ -338,9 +375,12 @@ DownloadManager::Bytes DownloadManager::DownloadToMemory(const std::wstring& url
         if (bytes->size() + size > kMaxMemoryDownload) Fail(L"Too large.");
         bytes->insert(bytes->end(), data, data + size);
       });
+      runlog::Write("Image " + win::ToUtf8(url) + ": " + std::to_string(bytes->size()) + " bytes");
       return bytes;
-    } catch (const download::Failure&) {
-      bytes->clear();  // the next attempt starts at once; the message is not kept
+    } catch (const download::Failure& failure) {
+      runlog::Write("Image " + win::ToUtf8(url) + ", attempt " + std::to_string(attempt + 1) +
+                    " failed: " + win::ToUtf8(failure.message));
+      bytes->clear();  // the next attempt starts at once
     } catch (const std::bad_alloc&) {
       bytes->clear();
       bytes->shrink_to_fit();

@@ -66,6 +66,9 @@ class DownloadManager : public Singleton<DownloadManager> {
   std::atomic<bool> m_cancelled{false};
 
  private:
+  // DownloadFile without its last log line.
+  Result DownloadFileWithFallback(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
+                                  const std::wstring& folder, const std::wstring& sha256);
   // One transport's try into an existing folder; `sha256` as checked by DownloadFile.
   Result DownloadFileWinHttpAttempt(const std::wstring& url, HWND notifyWindow, const std::wstring& fileName,
                                     const std::wstring& folder, const std::string& sha256 = "");

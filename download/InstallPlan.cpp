@@ -125,6 +125,7 @@ InstallStep InstallPlan::MainInstallerEnded(const StartedProcess& installer) {
 InstallStep InstallPlan::OffersStarted(const std::vector<InstallItem>& items, const std::vector<StartedProcess>& results) {
   // An install is reported only for an installer that was started.
   for (std::size_t i = 0; i < results.size() && i < items.size(); ++i) {
+    if (results[i].error == ERROR_CANCELLED) continue;  // not started, the wizard is closing: event 5 tells
     if (results[i].error == 0) {
       items[i].package->SendEvent(kInstalledEvent);
     } else {

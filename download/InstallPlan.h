@@ -72,7 +72,8 @@ class InstallPlan {
   // The main installer ended, or could not be started (its error not 0).
   InstallStep MainInstallerEnded(const StartedProcess& installer);
   // The offers' installers were started: one result per item started, in order (fewer when the
-  // run was closed on the way).
+  // run was closed on the way; a start refused because of the close, ERROR_CANCELLED, reports
+  // nothing).
   InstallStep OffersStarted(const std::vector<InstallItem>& items, const std::vector<StartedProcess>& results);
 
   // Where the main product is, for Launch and Open Folder: the saved file, then (installer flavour)

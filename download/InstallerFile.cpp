@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-
+#include "backend/RunLog.h"
 #include "download/ArchiveType.h"
 #include "download/TargetPath.h"
 #include "download/ZipExtract.h"
@@ -29,8 +29,15 @@ std::wstring FindFirstExecutable(const std::wstring& folder) {
 std::wstring PrepareInstaller(const std::wstring& path, int type, const std::wstring& folder,
                               const std::atomic<bool>* stop) noexcept {
   try {
-    if (type != kZipArchive || !UnzipArchive(path, folder, stop).ok) return path;
+    if (type != kZipArchive) return path;
+    const UnpackResult unpacked = UnzipArchive(path, folder, stop);
+    if (!unpacked.ok) {
+      runlog::Write(L"Unpacking " + path + L" failed: " + unpacked.error + L"; the archive itself is started");
+      return path;
+    }
     const std::wstring name = FindFirstExecutable(folder);
+    runlog::Write(L"Unpacked " + path + L" into " + folder +
+                  (name.empty() ? L": no program in it, the archive itself is started" : L": starting " + name));
     return name.empty() ? path : JoinPath(folder, name);
   } catch (...) {
     // Out of memory: the downloaded file is started itself, as for any archive we cannot use.

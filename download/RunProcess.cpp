@@ -1,5 +1,8 @@
 #include "download/RunProcess.h"
 
+#include "backend/RunLog.h"
+#include "win/Text.h"
+
 std::wstring InstallerCommandLine(const std::wstring& path, const std::wstring& arguments) {
   return L"\"" + path + L"\" " + arguments;
 }
@@ -9,9 +12,13 @@ StartedProcess StartProcess(const std::wstring& path, const std::wstring& argume
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
+  const std::string logged = win::ToUtf8(commandLine);
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return {win::KernelHandle(), GetLastError(), path};
+    const DWORD error = GetLastError();
+    runlog::Write("Could not start " + logged + " (error " + std::to_string(error) + ")");
+    return {win::KernelHandle(), error, path};
   }
+  runlog::Write("Started " + logged + " (process " + std::to_string(info.dwProcessId) + ")");
   win::KernelHandle process(info.hProcess);
   CloseHandle(info.hThread);
   if (!folder.empty()) {
@@ -30,6 +37,7 @@ StartedProcess RunProcess(const std::wstring& path, const std::wstring& argument
   if (wait) {
     WaitForSingleObject(started.process.Get(), INFINITE);
     if (!GetExitCodeProcess(started.process.Get(), &started.exitCode)) started.exitCode = kNoExitCode;
+    runlog::Write(win::ToUtf8(path) + " ended with exit code " + std::to_string(started.exitCode));
   }
   started.process.Reset();
   return started;

@@ -108,14 +108,15 @@ class HeldFolders {
   std::vector<win::FileHandle> m_handles;
 };
 
-// First pass: every entry's target, or the reason the archive is refused.
-bool ListEntries(unzFile zip, std::vector<Entry>& entries, std::wstring* error) {
+// First pass: every entry's target, or the reason the archive is refused (or that `stop` came).
+bool ListEntries(unzFile zip, std::vector<Entry>& entries, const std::atomic<bool>* stop, std::wstring* error) {
   unz_global_info64 global{};
   if (unzGetGlobalInfo64(zip, &global) != UNZ_OK) return Refuse(error, L"the archive's directory cannot be read");
   if (global.number_entry == 0) return Refuse(error, L"the archive holds no entries");
   std::string raw(0xFFFF, '\0');  // the longest name a ZIP can record
   int status = unzGoToFirstFile(zip);
   for (; status == UNZ_OK; status = unzGoToNextFile(zip)) {
+    if (stop && *stop) return Refuse(error, L"unpacking stopped");
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(zip, &info, raw.data(), static_cast<uLong>(raw.size()), nullptr, 0, nullptr, 0) !=
         UNZ_OK) {
@@ -246,7 +247,7 @@ bool Unzip(const std::wstring& zip, const std::wstring& folder, const std::atomi
   const uint64_t archiveSize = (uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
 
   std::vector<Entry> entries;
-  if (!ListEntries(archive.Get(), entries, error)) return false;
+  if (!ListEntries(archive.Get(), entries, stop, error)) return false;
 
   if (!CheckSizes(entries, archiveSize, folder, error)) return false;
   HeldFolders held;

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "backend/RunLog.h"
 #include "packages/Package.h"
 
 OfferChecker::OfferChecker(int maxOffers, std::wstring programVersion, PathTokenTable pathTokens,
@@ -12,6 +13,7 @@ OfferChecker::OfferChecker(int maxOffers, std::wstring programVersion, PathToken
       m_probes(std::move(probes)) {}
 
 void OfferChecker::Reject(Package& offer, const std::string& reason) {
+  runlog::Write("Offer " + offer.m_adId + ": not shown: " + reason);
   offer.SendEvent(2, nlohmann::json{{"13", reason}});
   m_rejections.push_back({offer.m_adId, reason});
 }

@@ -5,6 +5,7 @@
 
 #include "backend/AnalyticsContext.h"
 #include "backend/ConfigurationResponse.h"
+#include "backend/RunLog.h"
 #include "packages/Package.h"
 #include "win/Text.h"
 
@@ -59,9 +60,11 @@ std::vector<std::shared_ptr<Package>> RunEligibilityPass(OfferChecker& checker, 
     const std::shared_ptr<Package> offer = make(i, shown.size());
     bool stop = false;
     if (checker.IsEligible(offer, stop)) {
+      runlog::Write("Offer " + offer->m_adId + ": eligible, shown as offer " + std::to_string(shown.size() + 1));
       shown.push_back(offer);
       if (offer->m_exclusive) break;
     } else if (stop) {
+      runlog::Write("Offer " + offer->m_adId + ": not checked, the run shows no more offers");
       break;
     }
   }
@@ -76,6 +79,7 @@ LoadedOffers LoadOffers(LoadingInputs inputs) {
     const std::unique_ptr<nlohmann::json> response = inputs.requestConfiguration(settings);
     const AppliedConfiguration applied = ApplyConfigurationResponse(*response, settings);
     if (applied.configurationError) {
+      runlog::Write("The configuration names no product to download");
       loaded.status = LoadedOffers::Status::kConfigurationError;
       return loaded;
     }
@@ -94,7 +98,13 @@ LoadedOffers LoadOffers(LoadingInputs inputs) {
           inputs.closing);
       loaded.rejections = std::move(checker.m_rejections);
     }
+  } catch (const std::exception& e) {
+    runlog::Write(std::string("The configuration cannot be used: ") + e.what());
+    loaded.offers.clear();
+    loaded.status = LoadedOffers::Status::kFailed;
+    return loaded;
   } catch (...) {
+    runlog::Write("The configuration cannot be used");
     loaded.offers.clear();
     loaded.status = LoadedOffers::Status::kFailed;
     return loaded;

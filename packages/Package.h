@@ -112,6 +112,7 @@ class Package : public std::enable_shared_from_this<Package> {
     std::string body;
     HeaderList headers;
     std::wstring url;
+    std::string label;  // for the run's log: "event 3 of offer x"
   };
   void SendEventWorker(const EventDelivery& delivery);
 };

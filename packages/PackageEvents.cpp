@@ -6,6 +6,7 @@
 
 #include "backend/Request.h"
 #include "backend/RetryPause.h"
+#include "backend/RunLog.h"
 #include "packages/EventThreads.h"
 #include "packages/Package.h"
 
@@ -24,6 +25,9 @@ void Package::SendEvent(int code, const nlohmann::json& extra) {
     delivery.body = MakeAnalyticsEnvelope(record);
     delivery.headers = m_requestHeaders;
     delivery.url = m_analyticsUrl;
+    delivery.label = "Event " + std::to_string(code) + " of " +
+                     (m_isMainProduct ? (m_adId.empty() ? "the main product" : "the main product " + m_adId)
+                                      : "offer " + m_adId);
   } catch (...) {
     return;  // a record that cannot be written is dropped, as one that cannot be sent
   }
@@ -51,18 +55,22 @@ void Package::SendEvent(int code, const nlohmann::json& extra) {
 
 void Package::SendEventWorker(const EventDelivery& delivery) {
   try {
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 1; attempt <= 2; ++attempt) {
       std::string response;
       uint32_t status = 0;
-      if (PostJson(delivery.url, delivery.body, delivery.headers, response, status) && status >= 200 &&
-          status <= 399) {
+      const bool sent = PostJson(delivery.url, delivery.body, delivery.headers, response, status);
+      const DWORD error = GetLastError();
+      if (sent && status >= 200 && status <= 399) {
         if (IsFinalEventCode(delivery.code)) m_finalEventDelivered = true;
+        runlog::Write(delivery.label + ": taken by the back end (status " + std::to_string(status) + ")");
         break;
       }
+      runlog::Write(delivery.label + ", attempt " + std::to_string(attempt) + ": not taken (" +
+                    (sent ? "status " + std::to_string(status) : "error " + std::to_string(error)) + ")");
       std::this_thread::sleep_for(RetryPause());
     }
   } catch (...) {
-    // Nothing could be sent: the event is dropped.
+    runlog::Write(delivery.label + ": could not be sent");  // the event is dropped
   }
   std::lock_guard<std::mutex> lock(m_mutex);
   if (--m_pendingEvents == 0) m_eventsIdle.notify_all();

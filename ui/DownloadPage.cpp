@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "backend/ConfigurationManager.h"
+#include "backend/RunLog.h"
 #include "download/DownloadManager.h"
 #include "download/InstallerStep.h"
 #include "locale/LanguageManager.h"
@@ -144,6 +145,10 @@ void DownloadPage::CheckMainInstall() {
     return;
   }
   KillTimer(Hwnd(), kMainInstallTimer);
+  DWORD exitCode = 0;
+  if (m_mainInstaller.error == 0 && GetExitCodeProcess(m_mainInstaller.process.Get(), &exitCode)) {
+    runlog::Write(win::ToUtf8(m_mainInstaller.path) + " ended with exit code " + std::to_string(exitCode));
+  }
   if (Stopped()) return;
   if (m_onInstallFinished) m_onInstallFinished();
   Do(m_plan->MainInstallerEnded(m_mainInstaller));
@@ -177,6 +182,24 @@ void DownloadPage::CheckOfferInstalls() {
   if (Stopped()) return;
   if (m_onInstallFinished) m_onInstallFinished();
   Do(next);
+}
+
+std::vector<std::shared_ptr<Package>> DownloadPage::SettleOfferStarts() {
+  std::vector<std::shared_ptr<Package>> started;
+  if (!IsReady(m_offerInstallResult) || !m_plan) return started;
+  const std::vector<InstallItem> items = std::move(m_startingOffers);
+  m_startingOffers.clear();
+  std::vector<StartedProcess> results;
+  try {
+    results = m_offerInstallResult.get();
+  } catch (const std::exception&) {
+    return started;
+  }
+  m_plan->OffersStarted(items, results);
+  for (std::size_t i = 0; i < results.size() && i < items.size(); ++i) {
+    if (results[i].error == 0) started.push_back(items[i].package);
+  }
+  return started;
 }
 
 bool DownloadPage::StopWork(std::chrono::steady_clock::time_point deadline) {

@@ -35,6 +35,9 @@ class DownloadPage : public IPage {
   // latest, for the running download and installer starts to end (never for an installer
   // process). True when they did. Nothing is reported afterwards.
   bool StopWork(std::chrono::steady_clock::time_point deadline);
+  // After StopWork: when the offers' installer starts had ended, each offer it started gets its
+  // event 3 (a failed start its failure event) now, and the offers started are returned.
+  std::vector<std::shared_ptr<Package>> SettleOfferStarts();
   // While the user is asked whether to quit, no step ends and none begins (transfers go on); after
   // "No" the run goes on where it was.
   void Pause(bool paused) { m_paused = paused; }

@@ -53,6 +53,13 @@ def shown(driver, wiz, control_id):
     return page if page and driver.window_info(page["hwnd"])["visible"] else None
 
 
+def run_log(prefix, pid):
+    """The text of the run log that the wizard with Windows process id `pid` wrote ("" when there is none)."""
+    logs = list(Path(prefix).glob(f"drive_c/users/*/AppData/Local/Welvane/Logs/welvane-*-{pid}.log"))
+    assert len(logs) <= 1, logs
+    return logs[0].read_text(encoding="utf-8") if logs else ""
+
+
 class Run:
     """One wizard run: its process, its install log and the prefix's folders."""
 
@@ -105,6 +112,9 @@ class Run:
         assert "Unhandled exception" not in text and "Backtrace" not in text, text[-3000:]
 
     # --- what the run left behind -------------------------------------------------------------------------
+    def run_log(self):
+        return run_log(self.prefix, self.wiz.pid)
+
     def installs(self, event="start"):
         """The test installers' log lines of `event` ("start", "end", or None for all in order), as dicts
         (event, exe, cmd, size, ...)."""

@@ -7,6 +7,7 @@ copies of our test installer, which logs every start (and end) into a log file o
 
 import time
 import uuid
+import zipfile
 from pathlib import Path
 
 from backend import STATE
@@ -94,6 +95,16 @@ class TestAcceptedOffersAreInstalled:
         assert launched and arguments_of(launched[0]) == "", run.installs()
         assert wait_until(lambda: not temp.exists(), timeout=10), f"{temp} is still there"
 
+        # The run's log names each step, and never the events' signature.
+        log = run.run_log()
+        for step in ["Language: English (", "Configuration request to https://", ", attempt 1: status 200",
+                     f"Offer {ids['declined']}: declined by the user", f"Offer {ids['plain']}: accepted by the user",
+                     f"Download of {FILES}{MAIN_FILE} over WinHTTP: ", f"saved as {saved_windows}",
+                     "Unpacked ", '/TAG=plain /D="C:\\a b" (process ', f"Event 3 of offer {ids['zipped']}: taken",
+                     "The user pressed Finish", "The run ended"]:
+            assert step in log, (step, log)
+        assert "Signature" not in log
+
 
 class TestFailures:
     def test_each_failing_offer_costs_only_itself(self, driver, wizard, wine_env, backend):
@@ -160,6 +171,10 @@ class TestFailures:
             assert sorted(p.name for p in run.downloads().iterdir()) == before, "nothing is left in Downloads"
             driver.close(run.wiz.hwnd)
             run.wait_ended()
+            # What the user saw, and why, can be found in the run's log.
+            log = run.run_log()
+            assert "Error page shown: Error in downloading / Please try to download later" in log, log
+            assert f"DOWNLOAD FAILED: [WINHTTP] " in log and "The user closed the wizard on ErrorPage" in log, log
         finally:
             users_file.unlink(missing_ok=True)
 
@@ -248,3 +263,33 @@ class TestEndOfRun:
         assert sorted(finals) == sorted(ids + [product]), codes(backend, since)  # sent together
         assert all(e["code"] not in ("3", "-1") for e in backend.events(since)), codes(backend, since)
         assert run_folders() - before == set(), f"the run's folder stays: {run_folders() - before}"
+
+    def test_close_while_the_offers_are_started(self, driver, wizard, wine_env, backend):
+        # The second offer's archive holds thousands of small files: its unpacking is still going when the
+        # first offer's installer has started. Closing then stops the unpacking; the started offer has its
+        # event 3 and no event 5, the other its event 5.
+        t = tag()
+        ids = [f"started-{t}", f"unpacking-{t}"]
+        archive = SERVED / f"many-{t}.zip"
+        with zipfile.ZipFile(archive, "w", zipfile.ZIP_STORED) as z:
+            z.write(SERVED / "offer-alpha-setup.exe", "setup.exe")
+            for n in range(30000):
+                z.writestr(f"data/{n // 1000}/{n}.txt", "x")
+        offers = [offer(ids[0], FILES + "offer-alpha-setup.exe", "/TAG=1"), offer(ids[1], FILES + archive.name, "/TAG=2")]
+        since = backend.last_event_id()
+        run = Run(driver, wizard, wine_env)
+        try:
+            run.walk(backend, configuration(f"Product{t}", offers), [True, True])
+            assert wait_until(lambda: len(run.installs()) == 1, timeout=60), "the first offer did not start"
+            driver.close(run.wiz.hwnd)
+            box = driver.message_box(run.wiz.pid, timeout_ms=10000)
+            assert box, "no question while installers are being started"
+            driver.answer_box(box, IDOK)
+            run.wait_ended(timeout=30)
+        finally:
+            archive.unlink()
+        assert [arguments_of(row) for row in run.installs()] == ["/TAG=1"], "nothing starts after the close"
+        wait_for_codes(backend, since, ids[0], ["3"])
+        wait_for_codes(backend, since, ids[1], ["5"])
+        assert "5" not in {e["code"] for e in events_of(backend, since, ids[0])}, codes(backend, since)
+        assert "3" not in {e["code"] for e in events_of(backend, since, ids[1])}, codes(backend, since)

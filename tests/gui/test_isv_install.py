@@ -75,6 +75,10 @@ class TestMainInstallerFirst:
         driver.click_id(run.finish_page()["hwnd"], 1028)
         run.wait_ended()
         assert wait_until(lambda: not temp.exists(), timeout=10), "Finish removes the run's folder"
+        log = run.run_log()
+        for step in [", ISV, ", f"{MAIN_ARGUMENTS} (process ", "ended with exit code 0", "/TAG=1 (process ",
+                     "Event 3 of the main product", "The user pressed Finish", "The run ended"]:
+            assert step in log, (step, log)
 
     def test_main_product_as_a_zip_is_unpacked_started_and_waited_for(self, driver, wizard, wine_env, backend):
         since = backend.last_event_id()
@@ -127,6 +131,7 @@ class TestMainProductFailures:
         assert run.installs() == []
         driver.close(run.wiz.hwnd)
         run.wait_ended()
+        assert "Error page shown: Error occurred while downloading / Please try to download later" in run.run_log()
 
 
 class TestCloseWhileMainInstallerRuns:

@@ -18,7 +18,8 @@ from pathlib import Path
 
 import pytest
 
-from welvane_ui import DIALOG_CLASS, IDOK, page_holding, screen_pixels, wait_until
+from install_run import run_log
+from welvane_ui import DIALOG_CLASS, IDOK, SC_CLOSE, page_holding, screen_pixels, wait_until
 
 LANGUAGE_COMBO, NEXT_BUTTON = 1000, 1010
 LOADING_FRAME = 1015
@@ -249,6 +250,24 @@ class TestEligibleOffers:
         assert backend.events(since, code=2) == [], "an offer that ends the list rejects nothing after it"
         assert_no_crash(wiz, close_and_wait(driver, wiz))
 
+    def test_the_run_log_of_many_offers_stays_small(self, driver, wizard, backend, wine_env):
+        # 200 offers of one vertical: one is shown, 199 are rejected, each with its event 2 and its line.
+        offers = [offer(f"many-{n:03}", 1) for n in range(200)]
+        since = backend.last_event_id()
+        with serving(backend, configuration(offers)):
+            wiz = start_loading(driver, wizard, "dlm")
+            kind, _ = wait_after_loading(driver, wiz, timeout=60)
+        assert kind == "welcome"
+        assert wait_until(lambda: len(backend.events(since, code=2)) == 199, timeout=60)
+        assert_no_crash(wiz, close_and_wait(driver, wiz, timeout=30))
+        log = run_log(wine_env["WINEPREFIX"], wiz.pid)
+        assert "Offer many-000: eligible, shown as offer 1" in log
+        assert "Offer many-199: not shown: SAME VERTICAL OFFER ALREADY PRESENT" in log
+        assert "Event 2 of offer many-199: taken by the back end (status 200)" in log
+        size = len(log.encode("utf-8"))
+        print(f"run log of 200 offers: {size} bytes")
+        assert size < 64 * 1024, size
+
     def test_product_logo_and_title_after_loading(self, driver, wizard, backend):
         with serving(backend, configuration([offer("load-a", 1)])):
             wiz = start_loading(driver, wizard, "dlm")
@@ -328,6 +347,7 @@ class TestConfigurationErrors:
             controls = driver.controls_by_id(page["hwnd"])
             assert (controls[ERROR_TITLE]["text"], controls[ERROR_TEXT]["text"]) == CONFIGURATION_ERROR
             assert visible_page(driver, wiz, WELCOME_TITLE) is None
+            assert [i["id"] for i in driver.system_menu(wiz.hwnd)].count(SC_CLOSE) == 1, "one Close item"
         else:
             assert kind == "welcome"
         assert offer_pages(driver, wiz) == []
