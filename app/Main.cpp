@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "app/CWelvaneApp.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -12,3 +14,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   app.InitInstance();
   return 0;
 }
+
+// No exception may leave a window procedure or a thread, so terminate means a fault: the process
+// ends at once. Defined here, this handler also keeps the C++ library's verbose one, and the name
+// demangler it brings (some 50 KB), out of the program.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
