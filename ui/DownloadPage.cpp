@@ -176,9 +176,8 @@ void DownloadPage::StartOfferInstalls(std::vector<InstallItem> items) {
 void DownloadPage::CheckOfferInstalls() {
   if (!IsReady(m_offerInstallResult)) return;
   KillTimer(Hwnd(), kOfferInstallTimer);
-  const std::vector<InstallItem> items = std::move(m_startingOffers);
-  m_startingOffers.clear();
-  const InstallStep next = m_plan->OffersStarted(items, m_offerInstallResult.get());
+  std::vector<std::shared_ptr<Package>> started;
+  const InstallStep next = TakeOfferStarts(started);
   if (Stopped()) return;
   if (m_onInstallFinished) m_onInstallFinished();
   Do(next);
@@ -186,20 +185,23 @@ void DownloadPage::CheckOfferInstalls() {
 
 std::vector<std::shared_ptr<Package>> DownloadPage::SettleOfferStarts() {
   std::vector<std::shared_ptr<Package>> started;
-  if (!IsReady(m_offerInstallResult) || !m_plan) return started;
+  if (IsReady(m_offerInstallResult)) TakeOfferStarts(started);
+  return started;
+}
+
+InstallStep DownloadPage::TakeOfferStarts(std::vector<std::shared_ptr<Package>>& started) {
   const std::vector<InstallItem> items = std::move(m_startingOffers);
   m_startingOffers.clear();
   std::vector<StartedProcess> results;
   try {
     results = m_offerInstallResult.get();
   } catch (const std::exception&) {
-    return started;
+    return InstallStep{};
   }
-  m_plan->OffersStarted(items, results);
   for (std::size_t i = 0; i < results.size() && i < items.size(); ++i) {
     if (results[i].error == 0) started.push_back(items[i].package);
   }
-  return started;
+  return m_plan->OffersStarted(items, results);
 }
 
 bool DownloadPage::StopWork(std::chrono::steady_clock::time_point deadline) {

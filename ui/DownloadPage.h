@@ -63,6 +63,8 @@ class DownloadPage : public IPage {
   void CheckDownload();
   void CheckMainInstall();
   void CheckOfferInstalls();
+  // Takes the ended offer starts' results to the plan (their events); `started` gets the offers started.
+  InstallStep TakeOfferStarts(std::vector<std::shared_ptr<Package>>& started);
   void ReportLaunchPath();
   bool Stopped() const;
 
