@@ -65,8 +65,8 @@ std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration(const RunSettin
                   (sent ? "status " + std::to_string(status) + ", " + std::to_string(response.size()) + " bytes"
                         : "no answer (error " + std::to_string(error) + ")"));
     if (sent && status >= 200 && status <= 399) break;
-    win::DebugOut(win::FormatW(L"Failed to send config request. %d %d\n", static_cast<int>(status),
-                               static_cast<int>(error)));
+    win::DebugOut(L"Failed to send config request. " + win::Decimal(static_cast<int>(status)) + L" " +
+                  win::Decimal(static_cast<int>(error)) + L"\n");
     std::this_thread::sleep_for(RetryPause());
   }
 

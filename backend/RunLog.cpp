@@ -95,12 +95,13 @@ std::wstring Open(std::wstring_view flavour, const std::wstring& given) {
 
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  const std::wstring name = win::FormatW(L"welvane-%04u%02u%02u-%02u%02u%02u-", now.wYear, now.wMonth, now.wDay,
-                                         now.wHour, now.wMinute, now.wSecond) +
-                            std::wstring(flavour) + L"-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring name = L"welvane-" + win::Decimal(now.wYear, 4) + win::Decimal(now.wMonth, 2) +
+                            win::Decimal(now.wDay, 2) + L"-" + win::Decimal(now.wHour, 2) + win::Decimal(now.wMinute, 2) +
+                            win::Decimal(now.wSecond, 2) + L"-" +
+                            std::wstring(flavour) + L"-" + win::Decimal(GetCurrentProcessId());
   std::wstring path;
   for (int n = 0; n < 100 && !log.file; ++n) {
-    path = folder + L"\\" + name + (n ? L"-" + std::to_wstring(n) : L"") + std::wstring(kSuffix);
+    path = folder + L"\\" + name + (n ? L"-" + win::Decimal(n) : L"") + std::wstring(kSuffix);
     // CREATE_NEW: never an existing file, nor what a link of that name points to.
     log.file.Reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));

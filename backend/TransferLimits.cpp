@@ -1,4 +1,5 @@
 #include "backend/TransferLimits.h"
+#include "win/Text.h"
 
 #include <mutex>
 
@@ -33,6 +34,6 @@ bool StallWatch::Add(uint64_t bytes) {
 
 std::wstring StallWatch::StalledText() const {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_limits.stallWindow).count();
-  return L"Download stalled: fewer than " + std::to_wstring(m_limits.stallBytes) + L" bytes in " +
-         std::to_wstring(seconds) + L" s.";
+  return L"Download stalled: fewer than " + win::Decimal(m_limits.stallBytes) + L" bytes in " +
+         win::Decimal(seconds) + L" s.";
 }

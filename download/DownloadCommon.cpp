@@ -26,11 +26,11 @@ DownloadResult RunAttempt(const std::wstring& tag, const std::function<std::wstr
 
 void Fail(std::wstring message) { throw Failure{std::move(message)}; }
 
-void FailWithError(const wchar_t* format, DWORD code) {
-  Fail(win::FormatW(format, static_cast<int>(code), GetSystemErrorText(code).c_str()));
+void FailWithError(const wchar_t* what, DWORD code) {
+  Fail(what + win::Decimal(static_cast<int>(code)) + L" - " + GetSystemErrorText(code));
 }
 
-void FailWithLastError(const wchar_t* format) { FailWithError(format, GetLastError()); }
+void FailWithLastError(const wchar_t* what) { FailWithError(what, GetLastError()); }
 
 namespace {
 
@@ -77,8 +77,8 @@ void OutputFile::CheckRoom(uint64_t length) const {
   // When the room cannot be told, the writes will.
   if (!GetDiskFreeSpaceExW(FolderOf(m_temporary).c_str(), &available, nullptr, nullptr)) return;
   if (available.QuadPart < length) {
-    Fail(L"Not enough disk space: " + std::to_wstring(length) + L" bytes needed, " +
-         std::to_wstring(available.QuadPart) + L" free.");
+    Fail(L"Not enough disk space: " + win::Decimal(length) + L" bytes needed, " +
+         win::Decimal(available.QuadPart) + L" free.");
   }
 }
 
@@ -87,7 +87,7 @@ void OutputFile::Write(const char* data, DWORD size) {
   while (size > 0) {
     DWORD written = 0;
     if (!WriteFile(m_file.Get(), data, size, &written, nullptr) || written == 0) {
-      FailWithLastError(L"Failed to write to file: %d - %s");
+      FailWithLastError(L"Failed to write to file: ");
     }
     data += written;
     size -= written;
@@ -104,7 +104,7 @@ std::wstring OutputFile::Finish(bool lengthKnown, uint64_t contentLength, void (
     Fail(L"SHA-256 mismatch: expected " + win::FromUtf8(m_expectedSha256) + L", got " +
          win::FromUtf8(m_hash.HexDigest()));
   }
-  if (!MarkForDeletion(m_file.Get(), false)) FailWithLastError(L"Failed to move the download into place: %d - %s");
+  if (!MarkForDeletion(m_file.Get(), false)) FailWithLastError(L"Failed to move the download into place: ");
   m_file.Reset();
   const std::wstring folder = FolderOf(m_target);
   const std::wstring name = m_target.substr(folder.size());
@@ -117,7 +117,7 @@ std::wstring OutputFile::Finish(bool lengthKnown, uint64_t contentLength, void (
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
   }
   DeleteFileW(m_temporary.c_str());
-  FailWithError(L"Failed to move the download into place: %d - %s", error);
+  FailWithError(L"Failed to move the download into place: ", error);
 }
 
 bool ParseContentLength(std::wstring_view text, uint64_t& length) {
@@ -138,8 +138,8 @@ bool ParseContentLength(std::wstring_view text, uint64_t& length) {
 
 void CheckComplete(uint64_t contentLength, uint64_t downloaded) {
   if (contentLength != downloaded) {
-    Fail(L"Download was incomplete: content length: " + std::to_wstring(contentLength) +
-         L", downloaded: " + std::to_wstring(downloaded));
+    Fail(L"Download was incomplete: content length: " + win::Decimal(contentLength) +
+         L", downloaded: " + win::Decimal(downloaded));
   }
 }
 

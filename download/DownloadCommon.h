@@ -25,10 +25,10 @@ struct Failure {
 // becomes the result's text after `tag` (as does running out of memory).
 DownloadResult RunAttempt(const std::wstring& tag, const std::function<std::wstring()>& attempt);
 
-// `format` holds one %d and one %s: the Windows error code and its system text.
-[[noreturn]] void FailWithError(const wchar_t* format, DWORD code);
+// Fails with "<what><code> - <system text>": `what` ends in ": ".
+[[noreturn]] void FailWithError(const wchar_t* what, DWORD code);
 // The same with GetLastError() as it is at the moment of the call.
-[[noreturn]] void FailWithLastError(const wchar_t* format);
+[[noreturn]] void FailWithLastError(const wchar_t* what);
 
 // The file a transport downloads into. The body goes to a new temporary file in the target's
 // folder, marked for deletion from the moment it exists: a download that fails, is cancelled, or is
@@ -51,12 +51,12 @@ class OutputFile {
   void CheckRoom(uint64_t length) const;
   // The file is kept only when its bytes have this SHA-256 (64 lowercase hex digits; empty: any).
   void ExpectSha256(std::string hex) { m_expectedSha256 = std::move(hex); }
-  // Throws "Failed to write to file: %d - %s" when the disk does not take the bytes.
+  // Throws "Failed to write to file: <code> - <text>" when the disk does not take the bytes.
   void Write(const char* data, DWORD size);
   // When the length was announced, checks the written size against it (`cannotReadBack` raises
   // the transport's own failure when the size cannot be read), and the SHA-256 when one is expected
   // ("SHA-256 mismatch: expected X, got Y"); then keeps the file under the first free name ("Failed
-  // to move the download into place: %d - %s") and returns its path.
+  // to move the download into place: <code> - <text>") and returns its path.
   std::wstring Finish(bool lengthKnown, uint64_t contentLength, void (*cannotReadBack)());
 
  private:

@@ -65,7 +65,7 @@ std::wstring HeaderText(HINTERNET request, DWORD query) { return QueryHeader(req
 // The Location header of a redirect.
 std::wstring ReadLocation(HINTERNET request) {
   std::optional<std::wstring> location = QueryHeader(request, WINHTTP_QUERY_LOCATION);
-  if (!location) FailWithLastError(L"Failed to read the redirect location: %d - %s");
+  if (!location) FailWithLastError(L"Failed to read the redirect location: ");
   return *location;
 }
 
@@ -87,20 +87,20 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
     Exchange exchange;
     WinHttpSession session = OpenWinHttpSession(userAgent, accessType);
     if (session.failedStep == WinHttpSession::Step::Open) {
-      FailWithError(L"Failed to open HTTP session: %d - %s", session.error);
+      FailWithError(L"Failed to open HTTP session: ", session.error);
     }
     if (session.failedStep == WinHttpSession::Step::SecureProtocols) {
-      FailWithError(L"Failed to set secure protocols: %d - %s", session.error);
+      FailWithError(L"Failed to set secure protocols: ", session.error);
     }
     exchange.session = std::move(session.handle);
 
     URL_COMPONENTS parts;
     if (!win::CrackUrl(url, parts) || !parts.lpszHostName) {
-      FailWithLastError(L"Failed to read the URL: %d - %s");
+      FailWithLastError(L"Failed to read the URL: ");
     }
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
     exchange.connection.Reset(WinHttpConnect(exchange.session.Get(), host.c_str(), parts.nPort, 0));
-    if (!exchange.connection) FailWithLastError(L"Failed to connect: %d - %s");
+    if (!exchange.connection) FailWithLastError(L"Failed to connect: ");
 
     // Path and query go to the server; a fragment never does.
     std::wstring object = parts.lpszUrlPath ? url.substr(static_cast<size_t>(parts.lpszUrlPath - url.c_str())) : L"";
@@ -109,18 +109,18 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
     const DWORD flags = requestFlags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
     exchange.request.Reset(WinHttpOpenRequest(exchange.connection.Get(), L"GET", object.c_str(), nullptr,
                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
-    if (!exchange.request) FailWithLastError(L"Failed to open request: %d - %s");
+    if (!exchange.request) FailWithLastError(L"Failed to open request: ");
     DWORD feature = WINHTTP_DISABLE_REDIRECTS;
     if (!WinHttpSetOption(exchange.request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof(feature))) {
-      FailWithLastError(L"Failed to switch off automatic redirects: %d - %s");
+      FailWithLastError(L"Failed to switch off automatic redirects: ");
     }
 
     if (!WinHttpSendRequest(exchange.request.Get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                             headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
-      FailWithLastError(L"Failed to send request: %d - %s");
+      FailWithLastError(L"Failed to send request: ");
     }
     if (!WinHttpReceiveResponse(exchange.request.Get(), nullptr)) {
-      FailWithLastError(L"Failed to receive response: %d - %s");
+      FailWithLastError(L"Failed to receive response: ");
     }
 
     const DWORD status = StatusCode(exchange.request.Get());
@@ -132,7 +132,7 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
       continue;  // this hop's handles close here
     }
     if (status >= 200 && status <= 299) return exchange;
-    Fail(win::FormatW(L"Download failed: Server returned status code: %d", static_cast<int>(status)));
+    Fail(L"Download failed: Server returned status code: " + win::Decimal(static_cast<int>(status)));
   }
 }
 
@@ -160,9 +160,9 @@ std::optional<Exchange> OpenRest(std::wstring url, int& redirects, uint64_t from
                                  const std::wstring& validator) {
   try {
     Exchange rest = OpenFollowingRedirects(url, redirects, nullptr, ProxyAccessTypeForThisSystem(), 0,
-                                           L"Range: bytes=" + std::to_wstring(from) + L"-\r\nIf-Range: " + validator);
+                                           L"Range: bytes=" + win::Decimal(from) + L"-\r\nIf-Range: " + validator);
     const std::wstring range =
-        L"bytes " + std::to_wstring(from) + L"-" + std::to_wstring(length - 1) + L"/" + std::to_wstring(length);
+        L"bytes " + win::Decimal(from) + L"-" + win::Decimal(length - 1) + L"/" + win::Decimal(length);
     if (StatusCode(rest.request.Get()) != 206 || HeaderText(rest.request.Get(), WINHTTP_QUERY_CONTENT_RANGE) != range ||
         Validator(rest.request.Get()) != validator) {
       return std::nullopt;
@@ -181,7 +181,7 @@ void ReadBody(HINTERNET request, const std::atomic<bool>& cancelled, std::vector
   for (;;) {
     if (cancelled) Fail(L"Download cancelled.");
     DWORD available = 0;
-    if (!WinHttpQueryDataAvailable(request, &available)) FailWithLastError(L"Failed to query data: %d - %s");
+    if (!WinHttpQueryDataAvailable(request, &available)) FailWithLastError(L"Failed to query data: ");
     if (available == 0) {
       if (cancelled) Fail(L"Download cancelled.");
       return;
@@ -194,7 +194,7 @@ void ReadBody(HINTERNET request, const std::atomic<bool>& cancelled, std::vector
       }
     }
     DWORD read = 0;
-    if (!WinHttpReadData(request, buffer.data(), available, &read)) FailWithLastError(L"Failed to read data: %d - %s");
+    if (!WinHttpReadData(request, buffer.data(), available, &read)) FailWithLastError(L"Failed to read data: ");
     sink(buffer.data(), read);
     if (!watch.Add(read)) Fail(watch.StalledText());
   }
@@ -218,7 +218,7 @@ std::wstring DownloadManager::PrepareTarget(const std::wstring& url, const std::
   const std::wstring name = fileName.empty() ? FileNameFromUrl(url) : fileName;
   if (!IsSafeFileName(name)) Fail(L"Invalid file name: " + name);
   std::wstring path = folder;
-  if (!AppendPath(path, name)) FailWithError(L"Failed to open file for writing: %d - %s", ERROR_FILENAME_EXCED_RANGE);
+  if (!AppendPath(path, name)) FailWithError(L"Failed to open file for writing: ", ERROR_FILENAME_EXCED_RANGE);
   return path;
 }
 
@@ -319,7 +319,7 @@ DownloadManager::Result DownloadManager::DownloadFileWinHttpAttempt(const std::w
     uint64_t contentLength = 0;
     const bool lengthKnown = QueryContentLength(exchange.request.Get(), contentLength);
     if (!lengthKnown) download::PostSizeUnknown(notifyWindow);
-    if (!file.IsOpen()) FailWithError(L"Failed to open file for writing: %d - %s", file.OpenError());
+    if (!file.IsOpen()) FailWithError(L"Failed to open file for writing: ", file.OpenError());
     if (lengthKnown) file.CheckRoom(contentLength);
 
     download::Progress progress(notifyWindow, contentLength);

@@ -41,4 +41,4 @@ StartedProcess StartInstallerStep(const std::wstring& file, const std::wstring& 
 
 nlohmann::json FailurePayload(const std::wstring& text) { return nlohmann::json{{"12", win::ToUtf8(text)}}; }
 
-std::wstring ExecFailedText(DWORD error) { return L"EXEC FAILED" + std::to_wstring(error); }
+std::wstring ExecFailedText(DWORD error) { return L"EXEC FAILED" + win::Decimal(error); }

@@ -17,7 +17,7 @@ std::wstring MakePackageFolder(const std::wstring& tempFolder, std::size_t index
   if (tempFolder.empty()) return L"";
   std::wstring folder = tempFolder;
   if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
-  folder += std::to_wstring(index);
+  folder += win::Decimal(index);
   if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return L"";
   return win::OpenRealFolder(folder) ? folder : L"";  // a link or a file under that name is refused
 }

@@ -1,4 +1,5 @@
 #include "download/TargetPath.h"
+#include "win/Text.h"
 
 #include <shlwapi.h>
 
@@ -86,5 +87,5 @@ std::wstring NumberedFileName(std::wstring_view name, int n) {
   if (n == 0) return std::wstring(name);
   const size_t dot = name.rfind(L'.');
   const size_t stem = dot == std::wstring_view::npos || dot == 0 ? name.size() : dot;
-  return std::wstring(name.substr(0, stem)) + L" (" + std::to_wstring(n) + L")" + std::wstring(name.substr(stem));
+  return std::wstring(name.substr(0, stem)) + L" (" + win::Decimal(n) + L")" + std::wstring(name.substr(stem));
 }

@@ -58,13 +58,13 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
     file.ExpectSha256(sha256);
 
     win::WinInetHandle session(InternetOpenW(L"", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!session) FailWithLastError(L"Failed to initialize WinINet:: %d - %s");
+    if (!session) FailWithLastError(L"Failed to initialize WinINet:: ");
     SetTimeouts(session.Get());
     // WinINet follows redirects itself, relative ones included. The installer is not kept in the
     // browser cache: it goes to its own folder anyway.
     win::WinInetHandle request(InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0,
                                                 INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
-    if (!request) FailWithLastError(L"Failed to open URL:: %d - %s");
+    if (!request) FailWithLastError(L"Failed to open URL:: ");
     SetTimeouts(request.Get());  // the body's reads: not every WinINet passes the session's on
     if (const std::wstring answering = AnsweringUrl(request.Get());
         !answering.empty() && IsDowngradingRedirect(url, answering)) {
@@ -74,12 +74,12 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
     DWORD status = 0;
     DWORD size = sizeof(status);
     if (!HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
-      FailWithLastError(L"Failed to query HTTP status code: %d - %s");
+      FailWithLastError(L"Failed to query HTTP status code: ");
     }
     if (status != 200) {
       const DWORD error = GetLastError();
-      Fail(win::FormatW(L"Server returned status code: HTTP %d - %s", static_cast<int>(status),
-                        GetSystemErrorText(error).c_str()));
+      Fail(L"Server returned status code: HTTP " + win::Decimal(static_cast<int>(status)) + L" - " +
+           GetSystemErrorText(error));
     }
 
     uint64_t contentLength = 0;
@@ -89,7 +89,7 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
         HttpQueryInfoW(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr) &&
         download::ParseContentLength(std::wstring_view(lengthText, size / sizeof(wchar_t)), contentLength);
     if (!lengthKnown) download::PostSizeUnknown(notifyWindow);
-    if (!file.IsOpen()) FailWithError(L"Failed to open file for writing: %d - %s", file.OpenError());
+    if (!file.IsOpen()) FailWithError(L"Failed to open file for writing: ", file.OpenError());
     if (lengthKnown) file.CheckRoom(contentLength);
 
     // A read that fails is a failed download, whether the length is known or not; the cancel flag
@@ -101,7 +101,7 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
       if (m_cancelled) Fail(L"Download cancelled.");
       DWORD read = 0;
       if (!InternetReadFile(request.Get(), buffer, sizeof(buffer), &read)) {
-        FailWithLastError(L"Failed to read data: %d - %s");
+        FailWithLastError(L"Failed to read data: ");
       }
       if (read == 0) break;
       file.Write(buffer, read);
@@ -110,7 +110,7 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
     }
     if (m_cancelled) Fail(L"Download cancelled.");
     const std::wstring saved =
-        file.Finish(lengthKnown, contentLength, [] { FailWithLastError(L"Failed to open downloaded file: %d - %s"); });
+        file.Finish(lengthKnown, contentLength, [] { FailWithLastError(L"Failed to open downloaded file: "); });
     progress.Finish();
     return saved;
   });

@@ -18,6 +18,7 @@
 #include "download/ZipEntryName.h"
 #include "win/Folder.h"
 #include "win/Handle.h"
+#include "win/Text.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ bool Refuse(std::wstring* error, std::wstring reason) {
   return false;
 }
 
-std::wstring WithCode(std::wstring text, DWORD code) { return text + L" (error " + std::to_wstring(code) + L")"; }
+std::wstring WithCode(std::wstring text, DWORD code) { return text + L" (error " + win::Decimal(code) + L")"; }
 
 // `path` and every missing parent as folders.
 bool CreateFolderTree(const std::wstring& path) {
@@ -133,7 +134,7 @@ bool ListEntries(unzFile zip, std::vector<Entry>& entries, const std::atomic<boo
     entry.target = *target;
     if (info.flag & 1u) return Refuse(error, L"encrypted entry: " + entry.name);
     if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) {
-      return Refuse(error, L"unsupported compression method " + std::to_wstring(info.compression_method) + L": " +
+      return Refuse(error, L"unsupported compression method " + win::Decimal(info.compression_method) + L": " +
                              entry.name);
     }
     if (unzGetFilePos64(zip, &entry.position) != UNZ_OK) return Refuse(error, L"the archive's directory cannot be read");
@@ -164,7 +165,7 @@ bool CheckSizes(const std::vector<Entry>& entries, uint64_t archiveSize, const s
     byStart.push_back(&entry);
     total += entry.size;  // each at most 2^64 / 65536 entries: no overflow that matters below
     if (total > std::max(archiveSize * kMaxExpansion, kUnpackedFloor)) {
-      return Refuse(error, L"the archive unpacks to more than " + std::to_wstring(kMaxExpansion) + L" times its size");
+      return Refuse(error, L"the archive unpacks to more than " + win::Decimal(kMaxExpansion) + L" times its size");
     }
   }
   std::sort(byStart.begin(), byStart.end(), [](const Entry* a, const Entry* b) { return a->dataStart < b->dataStart; });
@@ -183,8 +184,8 @@ bool CheckSizes(const std::vector<Entry>& entries, uint64_t archiveSize, const s
     existing.resize(separator);
   }
   if (known && available.QuadPart < total) {
-    return Refuse(error, L"not enough disk space: " + std::to_wstring(total) + L" bytes needed, " +
-                             std::to_wstring(available.QuadPart) + L" free");
+    return Refuse(error, L"not enough disk space: " + win::Decimal(total) + L" bytes needed, " +
+                             win::Decimal(available.QuadPart) + L" free");
   }
   return true;
 }

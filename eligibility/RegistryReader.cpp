@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "eligibility/Registry.h"
+#include "win/Text.h"
 
 bool RegistryReader::KeyExists(const std::wstring& fullPath) {
   if (const auto known = m_keyAnswers.find(fullPath); known != m_keyAnswers.end()) return known->second;
@@ -73,10 +74,10 @@ bool RegistryReader::ReadValueAsString(const std::wstring& hiveName, const std::
           output = ReadString(key.Get(), L"", valueName);
           return true;
         case REG_DWORD:
-          output = std::to_wstring(ReadDword(key.Get(), valueName));
+          output = win::Decimal(ReadDword(key.Get(), valueName));
           return true;
         case REG_QWORD:
-          output = std::to_wstring(ReadQword(key.Get(), valueName));
+          output = win::Decimal(ReadQword(key.Get(), valueName));
           return true;
         default:
           continue;

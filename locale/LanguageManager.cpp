@@ -60,13 +60,13 @@ bool LoadLocaleResource(UINT id, tinyxml2::XMLDocument& doc, LocaleMessages& mes
   const HMODULE module = win::ResourceModule();
   const HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), kResourceType);
   if (!info) {
-    messages.push_back(win::FormatW(L"Failed to find resource with id: %d", static_cast<int>(id)));
+    messages.push_back(L"Failed to find resource with id: " + win::Decimal(static_cast<int>(id)));
     return false;
   }
   const HGLOBAL handle = LoadResource(module, info);
   const void* data = handle ? LockResource(handle) : nullptr;
   if (!data) {
-    messages.push_back(win::FormatW(L"Failed to load resource with id: %d", static_cast<int>(id)));
+    messages.push_back(L"Failed to load resource with id: " + win::Decimal(static_cast<int>(id)));
     return false;
   }
   doc.Parse(static_cast<const char*>(data), SizeofResource(module, info));

@@ -27,22 +27,18 @@ std::string Narrow(std::wstring_view text, UINT codePage) {
   return bytes;
 }
 
-std::wstring FormatW(const wchar_t* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  const int needed = _vscwprintf(format, copy);
-  va_end(copy);
-  std::wstring text;
-  if (needed > 0) {
-    std::vector<wchar_t> buffer(static_cast<size_t>(needed) + 1);
-    _vsnwprintf(buffer.data(), buffer.size(), format, args);
-    text.assign(buffer.data(), static_cast<size_t>(needed));
-  }
-  va_end(args);
+namespace {
+
+std::wstring Padded(const std::string& digits, size_t width) {
+  std::wstring text(digits.size() < width ? width - digits.size() : 0, L'0');
+  text.append(digits.begin(), digits.end());
   return text;
 }
+
+}  // namespace
+
+std::wstring Decimal(std::int64_t value, size_t width) { return Padded(std::to_string(value), width); }
+std::wstring Decimal(std::uint64_t value, size_t width) { return Padded(std::to_string(value), width); }
 
 std::string Format(const char* format, ...) {
   va_list args;

@@ -1,5 +1,7 @@
 #pragma once
 // Conversions between UTF-16 text and narrow bytes, case rules, and small formatting helpers.
+#include <concepts>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <windows.h>
@@ -14,9 +16,21 @@ std::string Narrow(std::wstring_view text, UINT codePage);
 inline std::wstring FromUtf8(std::string_view bytes) { return Widen(bytes, CP_UTF8); }
 inline std::string ToUtf8(std::wstring_view text) { return Narrow(text, CP_UTF8); }
 
-// printf-style formatting into a std::wstring / std::string (GCC 12 has no <format>).
-std::wstring FormatW(const wchar_t* format, ...);
+// printf-style formatting into a std::string (GCC 12 has no <format>).
 std::string Format(const char* format, ...);
+
+// The decimal digits of a whole number, zero-padded to at least `width`. Unlike std::to_wstring,
+// which formats through the C library's wide printf, this brings no printf into the program.
+std::wstring Decimal(std::int64_t value, size_t width = 0);
+std::wstring Decimal(std::uint64_t value, size_t width = 0);
+template <std::integral T>
+std::wstring Decimal(T value, size_t width = 0) {
+  if constexpr (std::is_signed_v<T>) {
+    return Decimal(static_cast<std::int64_t>(value), width);
+  } else {
+    return Decimal(static_cast<std::uint64_t>(value), width);
+  }
+}
 
 // Every character lowered with towlower.
 std::wstring Lower(std::wstring text);

@@ -88,7 +88,7 @@ std::wstring NewFolder(const wchar_t* prefix) {
   static int counter = 0;
   std::wstring folder;
   do {
-    folder = win::FormatW(L"%s%s-%lu-%d", temp, prefix, GetCurrentProcessId(), ++counter);
+    folder = std::wstring(temp) + prefix + L"-" + win::Decimal(GetCurrentProcessId()) + L"-" + win::Decimal(++counter);
   } while (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
   return folder;
 }

@@ -41,7 +41,8 @@ nlohmann::json Control(const std::wstring& method, const std::wstring& what, con
 
 std::wstring NewScenario(const wchar_t* name) {
   static int counter = 0;
-  return win::FormatW(L"%s-%lu-%lu-%d", name, GetCurrentProcessId(), GetTickCount(), ++counter);
+  return std::wstring(name) + L"-" + win::Decimal(GetCurrentProcessId()) + L"-" + win::Decimal(GetTickCount()) + L"-" +
+         win::Decimal(++counter);
 }
 
 std::wstring FaultUrl(const std::wstring& scenario, const std::wstring& directives, const std::wstring& endpoint) {
