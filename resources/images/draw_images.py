@@ -3,8 +3,8 @@
 
 Usage: python3 draw_images.py OUTPUT_DIR
 
-Writes download.png, check.png, cross.png (512x512 RGBA badges) and
-welvane.ico (16, 32 and 48 px, 32-bit BMP entries with AND mask).
+Writes download.png, check.png, cross.png (256x256 RGBA badges) and
+welvane.ico (16 and 32 px as 32-bit BMP entries with AND mask, 48 px as PNG).
 Everything is drawn here from distance functions; no external assets.
 Standard library only; output is byte-for-byte deterministic.
 """
@@ -14,12 +14,18 @@ import struct
 import sys
 import zlib
 
-BADGE = 512           # badge image size in pixels
-RADIUS = 250.0        # badge circle radius
-STROKE = 26.0         # half width of the white glyph strokes
+BADGE = 256           # badge image size in pixels (pages show it at 30 to 40 dialog units)
+UNIT = BADGE / 512.0  # the glyphs are drawn on a 512x512 grid
+RADIUS = 250.0 * UNIT # badge circle radius
+STROKE = 26.0 * UNIT  # half width of the white glyph strokes
 
 
 # ---------------------------------------------------------------- geometry
+def grid(*pts):
+    """A polyline given on the 512x512 badge grid, at the badge's size."""
+    return polyline(*[(x * UNIT, y * UNIT) for x, y in pts])
+
+
 def polyline(*pts):
     """Turn a list of points into segments (ax, ay, ex, ey, 1/|e|^2)."""
     segs = []
@@ -98,33 +104,23 @@ def render_badge(fill, segs):
 
 def download_glyph():
     # shaft, arrow head (chevron) and an open tray underneath
-    return (polyline((256, 104), (256, 296)) +
-            polyline((180, 222), (256, 298), (332, 222)) +
-            polyline((134, 300), (134, 384), (378, 384), (378, 300)))
+    return (grid((256, 104), (256, 296)) +
+            grid((180, 222), (256, 298), (332, 222)) +
+            grid((134, 300), (134, 384), (378, 384), (378, 300)))
 
 
 def check_glyph():
-    return polyline((146, 262), (218, 334), (368, 184))
+    return grid((146, 262), (218, 334), (368, 184))
 
 
 def cross_glyph():
-    return polyline((170, 170), (342, 342)) + polyline((342, 170), (170, 342))
+    return grid((170, 170), (342, 342)) + grid((342, 170), (170, 342))
 
 
 # ---------------------------------------------------------------- png
 def write_png(path, width, height, rows):
-    """8-bit RGBA, non-interlaced, filter 0 on every scanline."""
-    def chunk(tag, data):
-        crc = zlib.crc32(tag + data) & 0xFFFFFFFF
-        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", crc)
-
-    raw = b"".join(b"\x00" + r for r in rows)
-    ihdr = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
     with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", ihdr))
-        f.write(chunk(b"IDAT", zlib.compress(raw, 9)))
-        f.write(chunk(b"IEND", b""))
+        f.write(png_bytes(width, height, rows))
 
 
 # ---------------------------------------------------------------- icon
@@ -161,11 +157,27 @@ def render_icon(s):
     return rows
 
 
-def write_ico(path, sizes):
-    """Classic .ico: 32-bit BGRA DIB entries plus 1-bit AND mask."""
+def png_bytes(width, height, rows):
+    """The bytes of an 8-bit RGBA PNG (filter 0 on every scanline)."""
+    def chunk(tag, data):
+        crc = zlib.crc32(tag + data) & 0xFFFFFFFF
+        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", crc)
+
+    raw = b"".join(b"\x00" + r for r in rows)
+    ihdr = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(raw, 9)) +
+            chunk(b"IEND", b""))
+
+
+def write_ico(path, sizes, png_from):
+    """.ico: 32-bit BGRA DIB entries plus 1-bit AND mask; entries of png_from pixels and more
+    are PNG-compressed instead (Windows Vista and later read those)."""
     images = []
     for s in sizes:
         rows = render_icon(s)
+        if s >= png_from:
+            images.append((s, png_bytes(s, s, rows)))
+            continue
         xor = bytearray()
         mask = bytearray()
         mask_stride = ((s + 31) // 32) * 4
@@ -202,7 +214,7 @@ def main():
     for name, colour, segs in badges:
         rows = render_badge(hex_rgb(colour), segs)
         write_png(os.path.join(out, name), BADGE, BADGE, rows)
-    write_ico(os.path.join(out, "welvane.ico"), (16, 32, 48))
+    write_ico(os.path.join(out, "welvane.ico"), (16, 32, 48), png_from=48)
 
 
 if __name__ == "__main__":
