@@ -13,9 +13,11 @@
 #include "win/Dialog.h"
 #include "win/Handle.h"
 
+class DownloadPage;
 class ErrorPage;
 struct LoadedOffers;
 class LanguageManager;
+class LoadingPage;
 class Package;
 
 
@@ -59,6 +61,9 @@ class CWelvaneDlg : public win::Dialog {
 
   HICON m_hIcon = nullptr;
   std::vector<std::unique_ptr<IPage>> m_pages;
+  // Pages of m_pages the host talks to beyond the page interface.
+  LoadingPage* m_loadingPage = nullptr;
+  std::vector<DownloadPage*> m_downloadPages;
   unsigned int m_currentPage = 0;
   std::unique_ptr<ErrorPage> m_errorPage;
   std::shared_ptr<LanguageManager> m_languageManager;

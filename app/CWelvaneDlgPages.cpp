@@ -73,12 +73,12 @@ bool CWelvaneDlg::CreateInitialPages() {
   CreateAndAddPage(std::move(language), area);
   // The preselected language gives the pages made so far (error and language page) their texts.
   if (const std::wstring selected = languagePage->SelectedLanguage(); !selected.empty()) ApplyLanguage(selected);
-  CreateAndAddPage(std::make_unique<LoadingPage>(m_languageManager, Hwnd()), area);
-  if (auto* loading = dynamic_cast<LoadingPage*>(m_pages.back().get())) {
-    loading->m_onLoaded = [this](LoadedOffers loaded, std::shared_ptr<Gdiplus::Image> logo) {
-      OnLoaded(std::move(loaded), std::move(logo));
-    };
-  }
+  auto loading = std::make_unique<LoadingPage>(m_languageManager, Hwnd());
+  loading->m_onLoaded = [this](LoadedOffers loaded, std::shared_ptr<Gdiplus::Image> logo) {
+    OnLoaded(std::move(loaded), std::move(logo));
+  };
+  m_loadingPage = loading.get();
+  CreateAndAddPage(std::move(loading), area);
   m_currentPage = 0;
   if (m_pages.empty()) return false;
   m_pages[0]->Show(true);
@@ -185,6 +185,7 @@ LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
   if (wizardType == kWizardDlm) {
     auto download = std::make_unique<DownloadPageDlm>(m_languageManager, Hwnd());
     download->m_onLaunchPath = recordLaunchPath;
+    m_downloadPages.push_back(download.get());
     CreateAndAddPage(std::move(download), area);
     CreateAndAddPage(std::make_unique<FinishPageDlm>(m_languageManager, Hwnd()), area);
   } else if (wizardType == kWizardIsv) {
@@ -192,6 +193,7 @@ LRESULT CWelvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM) {
     download->m_onLaunchPath = recordLaunchPath;
     download->m_onInstallStarted = [this] { m_installing = true; };
     download->m_onInstallFinished = [this] { m_installing = false; };
+    m_downloadPages.push_back(download.get());
     CreateAndAddPage(std::move(download), area);
     CreateAndAddPage(std::make_unique<FinishPageIsv>(m_languageManager, Hwnd()), area);
   }
@@ -214,9 +216,7 @@ void CWelvaneDlg::OnLoaded(LoadedOffers loaded, std::shared_ptr<Gdiplus::Image> 
 
 // A loading result still on its way is not taken from now on.
 void CWelvaneDlg::StopLoading() {
-  for (const auto& page : m_pages) {
-    if (auto* loading = dynamic_cast<LoadingPage*>(page.get())) loading->StopLoading();
-  }
+  if (m_loadingPage) m_loadingPage->StopLoading();
 }
 
 // Once downloads are cancelled: the download page's transfer and installer starts end, so that
@@ -227,19 +227,15 @@ void CWelvaneDlg::StopLoading() {
 std::vector<std::shared_ptr<Package>> CWelvaneDlg::StopDownloadPages() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkLimit;
   std::vector<std::shared_ptr<Package>> started;
-  for (const auto& page : m_pages) {
-    if (auto* download = dynamic_cast<DownloadPage*>(page.get())) {
-      download->StopWork(deadline);
-      for (auto& package : download->SettleOfferStarts()) started.push_back(std::move(package));
-    }
+  for (DownloadPage* download : m_downloadPages) {
+    download->StopWork(deadline);
+    for (auto& package : download->SettleOfferStarts()) started.push_back(std::move(package));
   }
   return started;
 }
 
 void CWelvaneDlg::PauseDownloadPages(bool paused) {
-  for (const auto& page : m_pages) {
-    if (auto* download = dynamic_cast<DownloadPage*>(page.get())) download->Pause(paused);
-  }
+  for (DownloadPage* download : m_downloadPages) download->Pause(paused);
 }
 
 void CWelvaneDlg::OnClose() {

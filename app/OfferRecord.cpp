@@ -5,20 +5,18 @@
 #include "backend/RunLog.h"
 #include "backend/RunSettings.h"
 #include "packages/Package.h"
-#include "ui/ProductPage.h"
+#include "ui/IPage.h"
 
 void RecordPageShown(RunSettings& run, const IPage* page) {
-  const auto* offerPage = dynamic_cast<const ProductPage*>(page);
-  if (!offerPage || !offerPage->Offer()) return;
+  const std::shared_ptr<Package> offer = page ? page->OfferAsked() : nullptr;
+  if (!offer) return;
   auto& shown = run.m_shownOffers;
-  if (std::find(shown.begin(), shown.end(), offerPage->Offer()) == shown.end()) shown.push_back(offerPage->Offer());
+  if (std::find(shown.begin(), shown.end(), offer) == shown.end()) shown.push_back(offer);
 }
 
 void RecordPageAnswer(RunSettings& run, const IPage* page, ButtonType answer) {
-  const auto* offerPage = dynamic_cast<const ProductPage*>(page);
-  if (offerPage && offerPage->Offer()) {
-    runlog::Write("Offer " + offerPage->Offer()->m_adId +
-                  (answer == ButtonType::Accept ? ": accepted by the user" : ": declined by the user"));
-  }
-  if (answer == ButtonType::Accept && offerPage && offerPage->Offer()) run.m_acceptedOffers.push_back(offerPage->Offer());
+  const std::shared_ptr<Package> offer = page ? page->OfferAsked() : nullptr;
+  if (!offer) return;
+  runlog::Write("Offer " + offer->m_adId + (answer == ButtonType::Accept ? ": accepted by the user" : ": declined by the user"));
+  if (answer == ButtonType::Accept) run.m_acceptedOffers.push_back(offer);
 }

@@ -75,5 +75,10 @@ std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration(const RunSettin
     runlog::Write("Configuration request failed: no configuration came");
     throw WelvaneException();
   }
-  return std::make_unique<nlohmann::json>(nlohmann::json::parse(cleaned, nullptr, true, false));
+  // The document is built by the library's own builder, as json::parse builds it when given no
+  // callback: json::parse also carries a second, filtering parser for callbacks we never pass.
+  auto configuration = std::make_unique<nlohmann::json>();
+  nlohmann::detail::json_sax_dom_parser<nlohmann::json> builder(*configuration, true);
+  nlohmann::json::sax_parse(cleaned, &builder);
+  return configuration;
 }

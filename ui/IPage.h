@@ -10,6 +10,7 @@
 #include "win/Dialog.h"
 
 class LanguageManager;
+class Package;
 
 // What a page reports to the host (values are fixed).
 enum class ButtonType : int { Next = 0, Accept = 1, Close = 2, Decline = 3, Finish = 4 };
@@ -36,6 +37,8 @@ class IPage : public win::Dialog {
   // missing from the table leaves the control's text as it was.
   virtual void UpdateTexts();
   virtual std::wstring GetPageName() const = 0;
+  // The offer whose consent the page asks for; none for every other page.
+  virtual std::shared_ptr<Package> OfferAsked() const { return nullptr; }
 
  protected:
   void AddLocalizedControl(UINT id, const std::string& key);
