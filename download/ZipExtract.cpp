@@ -11,10 +11,10 @@
 #include <vector>
 
 #include <unzip.h>
-// After unzip.h: it relies on the declarations that one brings in.
-#include <iowin32.h>
 
+#include "download/FileCreator.h"
 #include "download/TargetPath.h"
+#include "download/ZipArchiveFile.h"
 #include "download/ZipEntryName.h"
 #include "win/Folder.h"
 #include "win/Handle.h"
@@ -190,55 +190,58 @@ bool CheckSizes(const std::vector<Entry>& entries, uint64_t archiveSize, const s
   return true;
 }
 
-// Writes one file entry (already located) to `path`.
-bool WriteEntry(unzFile zip, const Entry& entry, const std::wstring& path, std::vector<char>& buffer,
+// Writes one file entry (already located) into `file`, which is removed when it fails.
+bool WriteEntry(unzFile zip, const Entry& entry, win::FileHandle file, std::vector<char>& buffer,
                 const std::atomic<bool>* stop, std::wstring* error) {
-  if (unzOpenCurrentFile(zip) != UNZ_OK) return Refuse(error, L"cannot read entry: " + entry.name);
-  win::FileHandle file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    const DWORD code = GetLastError();
-    unzCloseCurrentFile(zip);
-    return Refuse(error, WithCode(L"cannot create file: " + entry.name, code));
-  }
-  uint64_t total = 0;
   bool ok = true;
-  for (;;) {
-    if (stop && *stop) {
-      ok = Refuse(error, L"unpacking stopped");
-      break;
+  int closed = UNZ_OK;
+  uint64_t total = 0;
+  if (unzOpenCurrentFile(zip) != UNZ_OK) {
+    ok = Refuse(error, L"cannot read entry: " + entry.name);
+  } else {
+    for (;;) {
+      if (stop && *stop) {
+        ok = Refuse(error, L"unpacking stopped");
+        break;
+      }
+      const int read = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
+      if (read == 0) break;
+      if (read < 0) {
+        ok = Refuse(error, read == Z_DATA_ERROR ? L"damaged data in entry: " + entry.name
+                                              : L"cannot read entry: " + entry.name);
+        break;
+      }
+      DWORD written = 0;
+      if (!WriteFile(file.Get(), buffer.data(), static_cast<DWORD>(read), &written, nullptr) ||
+          written != static_cast<DWORD>(read)) {
+        ok = Refuse(error, WithCode(L"cannot write file: " + entry.name, GetLastError()));
+        break;
+      }
+      total += static_cast<uint64_t>(read);
     }
-    const int read = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
-    if (read == 0) break;
-    if (read < 0) {
-      ok = Refuse(error, read == Z_DATA_ERROR ? L"damaged data in entry: " + entry.name
-                                            : L"cannot read entry: " + entry.name);
-      break;
-    }
-    DWORD written = 0;
-    if (!WriteFile(file.Get(), buffer.data(), static_cast<DWORD>(read), &written, nullptr) ||
-        written != static_cast<DWORD>(read)) {
-      ok = Refuse(error, WithCode(L"cannot write file: " + entry.name, GetLastError()));
-      break;
-    }
-    total += static_cast<uint64_t>(read);
+    // Checks the CRC when the whole entry was read.
+    closed = unzCloseCurrentFile(zip);
   }
-  // Checks the CRC when the whole entry was read.
-  const int closed = unzCloseCurrentFile(zip);
   if (ok && closed == UNZ_CRCERROR) ok = Refuse(error, L"CRC error in entry: " + entry.name);
   if (ok && total != entry.size) ok = Refuse(error, L"entry shorter than recorded: " + entry.name);
   if (ok && closed != UNZ_OK) ok = Refuse(error, L"cannot read entry: " + entry.name);
   if (ok && !CloseHandle(file.Release())) ok = Refuse(error, WithCode(L"cannot write file: " + entry.name, GetLastError()));
-  if (!ok) {
-    file.Reset();
-    DeleteFileW(path.c_str());
-  }
+  if (!ok && file) win::RemoveWhenClosed(file.Get());
   return ok;
 }
 
+// Whether each entry's path was already used by an earlier entry (a later entry of the same name
+// replaces the earlier one's file, so it is not created before that one is written).
+std::vector<bool> RepeatedPaths(const std::vector<Entry>& entries) {
+  std::set<std::wstring> seen;
+  std::vector<bool> repeated;
+  repeated.reserve(entries.size());
+  for (const Entry& entry : entries) repeated.push_back(!seen.insert(win::Lower(entry.target.relativePath)).second);
+  return repeated;
+}
+
 bool Unzip(const std::wstring& zip, const std::wstring& folder, const std::atomic<bool>* stop, std::wstring* error) {
-  zlib_filefunc64_def io{};
-  fill_win32_filefunc64W(&io);
+  zlib_filefunc64_def io = BufferedArchiveFunctions();
   UnzFileHandle archive(unzOpen2_64(zip.c_str(), &io));
   if (!archive) return Refuse(error, L"cannot open the archive");
   WIN32_FILE_ATTRIBUTE_DATA attributes{};
@@ -253,21 +256,40 @@ bool Unzip(const std::wstring& zip, const std::wstring& folder, const std::atomi
   if (!CheckSizes(entries, archiveSize, folder, error)) return false;
   HeldFolders held;
   if (!held.HoldTop(folder)) return Refuse(error, WithCode(L"cannot create the folder", GetLastError()));
-  std::vector<char> buffer(256 * 1024);
-  for (const Entry& entry : entries) {
+  const std::vector<bool> repeated = RepeatedPaths(entries);
+  const auto createFile = [&](const Entry& entry) {
+    CreatedFile made;
+    made.file.Reset(CreateFileW(JoinPath(folder, entry.target.relativePath).c_str(), GENERIC_WRITE | DELETE, 0,
+                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!made.file) made.error = WithCode(L"cannot create file: " + entry.name, GetLastError());
+    return made;
+  };
+  // Folders are made and held, and files created, on the creator's thread only.
+  FileCreator creator(entries.size(), 64, [&](size_t index) {
+    const Entry& entry = entries[index];
     const std::wstring& relative = entry.target.relativePath;
     const size_t separator = relative.find_last_of(L'\\');
     const std::wstring parent = entry.target.isDirectory ? relative
                                 : separator == std::wstring::npos ? L""
                                                                    : relative.substr(0, separator);
     if (!parent.empty() && !held.HoldBelow(folder, parent)) {
-      return Refuse(error, WithCode(L"cannot create folder: " + entry.name, GetLastError()));
+      return CreatedFile{{}, WithCode(L"cannot create folder: " + entry.name, GetLastError())};
     }
+    if (entry.target.isDirectory || repeated[index]) return CreatedFile{};
+    return createFile(entry);
+  });
+  std::vector<char> buffer(256 * 1024);
+  for (size_t index = 0; index < entries.size(); ++index) {
+    const Entry& entry = entries[index];
+    CreatedFile made = creator.Take(index);
+    if (made.error.empty() && repeated[index] && !entry.target.isDirectory) made = createFile(entry);
+    if (!made.error.empty()) return Refuse(error, made.error);
     if (entry.target.isDirectory) continue;
     if (unzGoToFilePos64(archive.Get(), &entry.position) != UNZ_OK) {
+      win::RemoveWhenClosed(made.file.Get());
       return Refuse(error, L"cannot read entry: " + entry.name);
     }
-    if (!WriteEntry(archive.Get(), entry, JoinPath(folder, relative), buffer, stop, error)) return false;
+    if (!WriteEntry(archive.Get(), entry, std::move(made.file), buffer, stop, error)) return false;
   }
   return true;
 }

@@ -47,8 +47,11 @@ TEST(ZipExtract, UnpacksNestedEntriesByteEqual) {
   for (int i = 0; big.size() < 400000; ++i) big += "line " + std::to_string(i) + " of a text that deflate shrinks\n";
   big += ziptest::RandomBytes(300000, 2);
   const std::string inner = ziptest::MakeZip({{"inner.txt", "an archive inside the archive"}});
+  // Written while the files after it are created: its later namesake must wait for it.
+  const std::string firstCopy = ziptest::RandomBytes(4 << 20, 3);
   ASSERT_TRUE(ziptest::WriteBytes(layout.zip, ziptest::MakeZip({
                                                   {"setup.exe", program},
+                                                  {"twice.txt", firstCopy},
                                                   {"data/", ""},
                                                   {"data/big.bin", big, true},
                                                   {"data/sub/deeper/inner.zip", inner, true},
@@ -57,6 +60,7 @@ TEST(ZipExtract, UnpacksNestedEntriesByteEqual) {
                                                   {"zero.txt", ""},
                                                   {"caf\x82.txt", "code page 437"},
                                                   {"\xE5\x90\x8D\xE5\x89\x8D.txt", "utf-8", true, 1u << 11},
+                                                  {"twice.txt", "the later copy replaces it"},
                                               })));
   // `out` and its parent folders do not exist yet.
   const std::wstring out = layout.out + L"\\two\\levels";
@@ -64,13 +68,14 @@ TEST(ZipExtract, UnpacksNestedEntriesByteEqual) {
   ASSERT_TRUE(Unpacked(UnzipArchive(layout.zip, out), error)) << Utf8(error);
 
   EXPECT_EQ(TreeOf(out), (Tree{L"caf\u00e9.txt", L"data\\", L"data\\big.bin", L"data\\sub\\", L"data\\sub\\deeper\\",
-                               L"data\\sub\\deeper\\inner.zip", L"empty\\", L"setup.exe", L"win\\", L"win\\style\\",
+                               L"data\\sub\\deeper\\inner.zip", L"empty\\", L"setup.exe", L"twice.txt", L"win\\", L"win\\style\\",
                                L"win\\style\\path.txt", L"zero.txt", L"\u540d\u524d.txt"}));
   EXPECT_EQ(ziptest::ReadBytes(out + L"\\setup.exe"), program);
   EXPECT_EQ(ziptest::ReadBytes(out + L"\\data\\big.bin"), big);
   EXPECT_EQ(ziptest::ReadBytes(out + L"\\data\\sub\\deeper\\inner.zip"), inner);
   EXPECT_EQ(ziptest::ReadBytes(out + L"\\win\\style\\path.txt"), "backslashes");
   EXPECT_EQ(ziptest::ReadBytes(out + L"\\zero.txt"), "");
+  EXPECT_EQ(ziptest::ReadBytes(out + L"\\twice.txt"), "the later copy replaces it");
   EXPECT_EQ(ziptest::ReadBytes(out + L"\\caf\u00e9.txt"), "code page 437");
   EXPECT_EQ(ziptest::ReadBytes(out + L"\\\u540d\u524d.txt"), "utf-8");
 
