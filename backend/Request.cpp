@@ -18,7 +18,7 @@ constexpr size_t kMaxResponseBytes = 4u << 20;
 
 // Diagnostics go to standard output; a windowed process has none, so nobody sees them.
 void Diagnostic(const std::string& line) {
-  std::printf("%s\n", line.c_str());
+  std::fputs((line + "\n").c_str(), stdout);
   std::fflush(stdout);
 }
 
