@@ -41,7 +41,7 @@ BOOL CWelvaneApp::InitInstance() {
   controls.dwICC = ICC_LINK_CLASS;
   InitCommonControlsEx(&controls);
   // Shell calls (ShellExecute, known folders) expect COM on the UI thread.
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   StartRunLog();
   {
     CWelvaneDlg dialog;
@@ -50,8 +50,11 @@ BOOL CWelvaneApp::InitInstance() {
   // After Finish or an error page's Close, analytics events may still be on their way; they end
   // first (bounded). A close has already given its events their time.
   if (!ConfigurationManager::GetInstance()->m_closing) WaitForEventThreads(kEventThreadsLimit);
+  EndTheRun();
+}
+
+void EndTheRun() {
   runlog::Write("The run ended");
-  if (SUCCEEDED(com)) CoUninitialize();
   // The process ends here, with whatever thread the network still holds: nothing of the process is
   // taken down while such a thread could still use it.
   ExitProcess(0);

@@ -11,9 +11,13 @@ class CWelvaneApp {
   CWelvaneApp(const CWelvaneApp&) = delete;
   CWelvaneApp& operator=(const CWelvaneApp&) = delete;
 
-  // Runs the whole wizard; always FALSE (the program sets no exit code of its own).
-  BOOL InitInstance();
+  // Runs the whole wizard, then ends the process (EndTheRun): it does not return.
+  [[noreturn]] BOOL InitInstance();
 
  private:
   win::GdiplusSession m_gdiplus;  // must outlive everything InitInstance creates
 };
+
+// Ends the process once the run's work is done: the log's last line, then the end. Windows, images
+// and libraries are not taken down one by one first: the system frees them with the process.
+[[noreturn]] void EndTheRun();

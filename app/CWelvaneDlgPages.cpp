@@ -1,6 +1,7 @@
 // The page host of the main dialog: creates the pages, shows one at a time, reacts to what a page
 // reports, and closes the run.
 #include "app/CWelvaneDlg.h"
+#include "app/CWelvaneApp.h"
 #include "app/DirectoryTree.h"
 #include "app/MainPackage.h"
 #include "app/OfferRecord.h"
@@ -256,7 +257,7 @@ void CWelvaneDlg::OnClose() {
   // Offers whose installers were started before the close get their event 3, not event 5.
   SendClosingEvents(StopDownloadPages());
   DeleteTemporaryFolder();
-  EndDialog(IDCANCEL);
+  EndTheRun();
 }
 
 
