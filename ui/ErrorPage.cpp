@@ -13,15 +13,17 @@ ErrorPage::ErrorPage(std::shared_ptr<LanguageManager> languageManager, HWND pare
 
 BOOL ErrorPage::OnInitDialog() {
   m_logo.Attach(Hwnd(), IDC_PAGE_IMAGE);
-  if (ConfigurationManager::GetInstance()->m_wizardType == kWizardDlm) {
-    m_logo.LoadFromResource(IDR_IMAGE_CROSS, L"IMAGE_BLOB3");
-  }
   AddLocalizedControl(IDC_CLOSE_BUTTON, "BUTTON_CLOSE");
   UpdateTexts();
   return TRUE;
 }
 
 void ErrorPage::UpdateData() {
+  // The picture is decoded when the page is first needed: most runs never show it, and start-up
+  // would pay for the first image decoding of the run.
+  if (!m_logo.Image() && ConfigurationManager::GetInstance()->m_wizardType == kWizardDlm) {
+    m_logo.LoadFromResource(IDR_IMAGE_CROSS, L"IMAGE_BLOB3");
+  }
   SetItemText(IDC_ERROR_TITLE, m_title);
   SetItemText(IDC_ERROR_TEXT, m_text);
 }
