@@ -16,35 +16,42 @@ namespace {
 constexpr size_t kStreamingFill = 512 * 1024;
 constexpr size_t kHeaderFill = 4 * 1024;
 
+// Two windows onto the file: minizip goes back and forth between the central directory and the
+// entries, and each keeps its own window.
 class ArchiveFile {
  public:
-  explicit ArchiveFile(HANDLE file) : m_file(file), m_buffer(kStreamingFill) {}
+  explicit ArchiveFile(HANDLE file) : m_file(file) {
+    for (Window& window : m_windows) window.bytes.resize(kStreamingFill);
+  }
 
   // Copies `size` bytes from the current position; fewer at the end of the file or on a failure.
   size_t Read(char* out, size_t size) {
     size_t done = 0;
     while (done < size) {
-      if (m_position >= m_bufferStart && m_position < m_bufferStart + m_bufferLength) {
-        const size_t offset = static_cast<size_t>(m_position - m_bufferStart);
-        const size_t part = std::min(size - done, m_bufferLength - offset);
-        std::memcpy(out + done, m_buffer.data() + offset, part);
-        done += part;
-        m_position += part;
-        m_lastEnd = m_position;
-        continue;
+      Window* window = Holding(m_position);
+      if (!window) {
+        window = Continuing(m_position);
+        const bool streaming = window != nullptr;
+        if (!window) window = &m_windows[m_lastUsed == &m_windows[0] ? 1 : 0];
+        if (streaming && size - done >= kStreamingFill) {  // a large read goes straight to its target
+          const size_t got = ReadAt(m_position, out + done, size - done);
+          done += got;
+          m_position += got;
+          window->lastEnd = m_position;
+          break;
+        }
+        const size_t fill = streaming ? kStreamingFill : std::min(kStreamingFill, std::max(kHeaderFill, size - done));
+        window->start = m_position;
+        window->length = ReadAt(m_position, window->bytes.data(), fill);
+        if (window->length == 0) break;
       }
-      const bool streaming = m_position == m_lastEnd;
-      if (streaming && size - done >= m_buffer.size()) {  // a large read goes straight to its target
-        const size_t got = ReadAt(m_position, out + done, size - done);
-        done += got;
-        m_position += got;
-        m_lastEnd = m_position;
-        break;
-      }
-      const size_t fill = streaming ? m_buffer.size() : std::max(kHeaderFill, size - done);
-      m_bufferStart = m_position;
-      m_bufferLength = ReadAt(m_position, m_buffer.data(), std::min(fill, m_buffer.size()));
-      if (m_bufferLength == 0) break;
+      const size_t offset = static_cast<size_t>(m_position - window->start);
+      const size_t part = std::min(size - done, window->length - offset);
+      std::memcpy(out + done, window->bytes.data() + offset, part);
+      done += part;
+      m_position += part;
+      window->lastEnd = m_position;
+      m_lastUsed = window;
     }
     return done;
   }
@@ -68,6 +75,28 @@ class ArchiveFile {
   bool Failed() const { return m_failed; }
 
  private:
+  struct Window {
+    std::vector<char> bytes;
+    uint64_t start = 0;
+    size_t length = 0;
+    uint64_t lastEnd = UINT64_MAX;  // where the last read from this window ended
+  };
+
+  Window* Holding(uint64_t position) {
+    for (Window& window : m_windows) {
+      if (position >= window.start && position < window.start + window.length) return &window;
+    }
+    return nullptr;
+  }
+
+  // The window whose last read ended at `position`: reading goes on there.
+  Window* Continuing(uint64_t position) {
+    for (Window& window : m_windows) {
+      if (window.lastEnd == position) return &window;
+    }
+    return nullptr;
+  }
+
   size_t ReadAt(uint64_t position, char* out, size_t size) {
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(position);
@@ -82,11 +111,9 @@ class ArchiveFile {
   }
 
   win::FileHandle m_file;
-  std::vector<char> m_buffer;
-  uint64_t m_bufferStart = 0;
-  size_t m_bufferLength = 0;
+  Window m_windows[2];
+  Window* m_lastUsed = nullptr;
   uint64_t m_position = 0;
-  uint64_t m_lastEnd = UINT64_MAX;
   bool m_failed = false;
 };
 

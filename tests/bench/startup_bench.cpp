@@ -58,20 +58,22 @@ HWND ShownControl(DWORD pid, int id) {
   return search.found;
 }
 
+struct Owned {
+  HWND owner = nullptr;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK VisitOwned(HWND top, LPARAM data) {
+  auto* owned = reinterpret_cast<Owned*>(data);
+  if (GetWindow(top, GW_OWNER) != owned->owner || !IsWindowVisible(top)) return TRUE;
+  owned->found = top;
+  return FALSE;
+}
+
 // A shown window that `owner` owns: the question a close asks.
 HWND OwnedWindow(HWND owner) {
-  struct Owned {
-    HWND owner;
-    HWND found;
-  } owned{owner, nullptr};
-  EnumWindows(
-      [](HWND top, LPARAM data) -> BOOL {
-        auto* owned = reinterpret_cast<Owned*>(data);
-        if (GetWindow(top, GW_OWNER) != owned->owner || !IsWindowVisible(top)) return TRUE;
-        owned->found = top;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&owned));
+  Owned owned{owner, nullptr};
+  EnumWindows(VisitOwned, reinterpret_cast<LPARAM>(&owned));
   return owned.found;
 }
 
