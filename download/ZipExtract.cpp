@@ -190,8 +190,9 @@ bool CheckSizes(const std::vector<Entry>& entries, uint64_t archiveSize, const s
   return true;
 }
 
-// Writes one file entry (already located) into `file`, which is removed when it fails.
-bool WriteEntry(unzFile zip, const Entry& entry, win::FileHandle file, std::vector<char>& buffer,
+// Writes one file entry (already located) into `file`, which is left open when it worked and is
+// removed when it failed.
+bool WriteEntry(unzFile zip, const Entry& entry, win::FileHandle& file, std::vector<char>& buffer,
                 const std::atomic<bool>* stop, std::wstring* error) {
   bool ok = true;
   int closed = UNZ_OK;
@@ -225,8 +226,10 @@ bool WriteEntry(unzFile zip, const Entry& entry, win::FileHandle file, std::vect
   if (ok && closed == UNZ_CRCERROR) ok = Refuse(error, L"CRC error in entry: " + entry.name);
   if (ok && total != entry.size) ok = Refuse(error, L"entry shorter than recorded: " + entry.name);
   if (ok && closed != UNZ_OK) ok = Refuse(error, L"cannot read entry: " + entry.name);
-  if (ok && !CloseHandle(file.Release())) ok = Refuse(error, WithCode(L"cannot write file: " + entry.name, GetLastError()));
-  if (!ok && file) win::RemoveWhenClosed(file.Get());
+  if (!ok) {
+    win::RemoveWhenClosed(file.Get());
+    file.Reset();
+  }
   return ok;
 }
 
@@ -264,7 +267,7 @@ bool Unzip(const std::wstring& zip, const std::wstring& folder, const std::atomi
     if (!made.file) made.error = WithCode(L"cannot create file: " + entry.name, GetLastError());
     return made;
   };
-  // Folders are made and held, and files created, on the creator's thread only.
+  // Folders are made and held, and files created and closed, on the creator's thread only.
   FileCreator creator(entries.size(), 64, [&](size_t index) {
     const Entry& entry = entries[index];
     const std::wstring& relative = entry.target.relativePath;
@@ -278,20 +281,29 @@ bool Unzip(const std::wstring& zip, const std::wstring& folder, const std::atomi
     if (entry.target.isDirectory || repeated[index]) return CreatedFile{};
     return createFile(entry);
   });
+  // A write the disk refuses late shows when the file is closed.
+  const auto closedAll = [&] {
+    const CloseFailure failed = creator.Finish();
+    return failed.name.empty() || Refuse(error, WithCode(L"cannot write file: " + failed.name, failed.code));
+  };
   std::vector<char> buffer(256 * 1024);
   for (size_t index = 0; index < entries.size(); ++index) {
     const Entry& entry = entries[index];
     CreatedFile made = creator.Take(index);
-    if (made.error.empty() && repeated[index] && !entry.target.isDirectory) made = createFile(entry);
+    if (made.error.empty() && repeated[index] && !entry.target.isDirectory) {
+      if (!closedAll()) return false;  // the earlier file of that name is closed first
+      made = createFile(entry);
+    }
     if (!made.error.empty()) return Refuse(error, made.error);
     if (entry.target.isDirectory) continue;
     if (unzGoToFilePos64(archive.Get(), &entry.position) != UNZ_OK) {
       win::RemoveWhenClosed(made.file.Get());
       return Refuse(error, L"cannot read entry: " + entry.name);
     }
-    if (!WriteEntry(archive.Get(), entry, std::move(made.file), buffer, stop, error)) return false;
+    if (!WriteEntry(archive.Get(), entry, made.file, buffer, stop, error)) return false;
+    creator.Close(std::move(made.file), entry.name);
   }
-  return true;
+  return closedAll();
 }
 }  // namespace
 
