@@ -78,6 +78,8 @@ bool CWelvaneDlg::CreateInitialPages() {
   loading->m_onLoaded = [this](LoadedOffers loaded, std::shared_ptr<Gdiplus::Image> logo) {
     OnLoaded(std::move(loaded), std::move(logo));
   };
+  // The product's package (and its event 1) comes before the configuration is asked for.
+  loading->m_beforeLoading = [] { CreateMainPackage(); };
   m_loadingPage = loading.get();
   CreateAndAddPage(std::move(loading), area);
   m_currentPage = 0;
@@ -135,7 +137,6 @@ void CWelvaneDlg::ShowError(const std::wstring& title, const std::wstring& text)
 void CWelvaneDlg::OnButtonClicked(ButtonType type) {
   switch (type) {
     case ButtonType::Next:
-      if (m_currentPage == 0) CreateMainPackage();
       NavigateToPage(m_currentPage + 1);
       break;
     case ButtonType::Accept:

@@ -63,6 +63,10 @@ void LoadingPage::OnNavigateToPage() {
   StartMarquee();
   if (m_loadResult.valid() || m_requestHandled) return;  // loading runs once per run
   HWND page = Hwnd();
+  if (m_beforeLoading) {
+    UpdateWindow(GetParent(page));
+    m_beforeLoading();
+  }
   try {
     // A run closed while the back end has not answered yet does not wait for the answer. A message
     // to a page that is gone is lost.

@@ -33,6 +33,9 @@ class LoadingPage : public IPage {
   void StopLoading() { m_stopped = true; }
 
   Loaded m_onLoaded;  // set by the host
+  // What the run does once before loading begins; called after the page has been painted, so that
+  // the page shows while it runs. Set by the host.
+  std::function<void()> m_beforeLoading;
 
  protected:
   BOOL OnInitDialog() override;
