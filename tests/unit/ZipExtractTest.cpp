@@ -47,11 +47,12 @@ TEST(ZipExtract, UnpacksNestedEntriesByteEqual) {
   for (int i = 0; big.size() < 400000; ++i) big += "line " + std::to_string(i) + " of a text that deflate shrinks\n";
   big += ziptest::RandomBytes(300000, 2);
   const std::string inner = ziptest::MakeZip({{"inner.txt", "an archive inside the archive"}});
-  // Written while the files after it are created: its later namesake must wait for it.
+  // Closed on the creating thread while the writing goes on: its namesake right after it must wait.
   const std::string firstCopy = ziptest::RandomBytes(4 << 20, 3);
   ASSERT_TRUE(ziptest::WriteBytes(layout.zip, ziptest::MakeZip({
                                                   {"setup.exe", program},
                                                   {"twice.txt", firstCopy},
+                                                  {"twice.txt", "the later copy replaces it"},
                                                   {"data/", ""},
                                                   {"data/big.bin", big, true},
                                                   {"data/sub/deeper/inner.zip", inner, true},
@@ -60,7 +61,6 @@ TEST(ZipExtract, UnpacksNestedEntriesByteEqual) {
                                                   {"zero.txt", ""},
                                                   {"caf\x82.txt", "code page 437"},
                                                   {"\xE5\x90\x8D\xE5\x89\x8D.txt", "utf-8", true, 1u << 11},
-                                                  {"twice.txt", "the later copy replaces it"},
                                               })));
   // `out` and its parent folders do not exist yet.
   const std::wstring out = layout.out + L"\\two\\levels";
