@@ -22,7 +22,6 @@ class ProductPage : public IPage {
   // Sets the consent text of the link control from the offer.
   void BuildTermsText();
 
-  const std::shared_ptr<Package>& Offer() const { return m_offer; }
   std::shared_ptr<Package> OfferAsked() const override { return m_offer; }
   const CStaticFromImage& OfferImage() const { return m_image; }
   // True once Accept or Decline has been taken: the page answers once.

@@ -3,7 +3,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cwctype>
-#include <vector>
 
 namespace win {
 
