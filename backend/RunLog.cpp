@@ -23,6 +23,8 @@ struct State {
   win::FileHandle file;
   std::size_t written = 0;
   bool full = false;
+  bool keeping = false;  // lines written before Open wait in `kept`
+  std::string kept;
 };
 
 State& TheLog() {
@@ -88,6 +90,9 @@ std::wstring Open(std::wstring_view flavour, const std::wstring& given) {
   log.folders.clear();
   log.written = 0;
   log.full = false;
+  const std::string kept = std::move(log.kept);
+  log.kept.clear();
+  log.keeping = false;
   const std::wstring folder = given.empty() ? DefaultFolder() : given;
   if (folder.empty()) return L"";
   if (given.empty() && !HoldFolder(folder.substr(0, folder.find_last_of(L'\\')), log.folders)) return L"";
@@ -108,6 +113,7 @@ std::wstring Open(std::wstring_view flavour, const std::wstring& given) {
     if (!log.file && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (!log.file) return L"";
+  if (!kept.empty()) Append(log, kept);
   RemoveOldLogs(log.folders.back().Get(), folder);
   return path;
 }
@@ -115,12 +121,16 @@ std::wstring Open(std::wstring_view flavour, const std::wstring& given) {
 void Write(std::string_view line) {
   State& log = TheLog();
   std::lock_guard<std::mutex> lock(log.mutex);
-  if (!log.file || log.full) return;
+  if (!(log.file || log.keeping) || log.full) return;
   std::string text = Stamp();
   text.append(line);
   std::replace(text.begin(), text.end(), '\r', ' ');
   std::replace(text.begin(), text.end(), '\n', ' ');
   text += "\r\n";
+  if (!log.file) {
+    if (log.kept.size() + text.size() <= kMaxKeptBytes) log.kept += text;
+    return;
+  }
   if (log.written + text.size() > kMaxLogBytes) {
     log.full = true;
     Append(log, Stamp() + "The log is full: later steps are not written.\r\n");
@@ -131,9 +141,17 @@ void Write(std::string_view line) {
 
 void Write(std::wstring_view line) { Write(win::ToUtf8(line)); }
 
+void KeepUntilOpen() {
+  State& log = TheLog();
+  std::lock_guard<std::mutex> lock(log.mutex);
+  if (!log.file) log.keeping = true;
+}
+
 void Close() {
   State& log = TheLog();
   std::lock_guard<std::mutex> lock(log.mutex);
+  log.kept.clear();
+  log.keeping = false;
   log.file.Reset();
   log.folders.clear();
 }

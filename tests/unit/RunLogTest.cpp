@@ -96,3 +96,23 @@ TEST(RunLog, AFileWhereTheFolderGoesMeansNoLog) {
   EXPECT_EQ(ReadAll(folder / L"Logs"), "a file");
   fs::remove_all(folder);
 }
+
+TEST(RunLog, LinesKeptBeforeOpenGoFirstIntoTheLog) {
+  const fs::path folder = FreshFolder(L"welvane-runlog-kept-lines");
+  runlog::KeepUntilOpen();
+  runlog::Write("first");
+  const std::string line(1000, 'k');
+  for (int i = 0; i < 100; ++i) runlog::Write(line);  // beyond what is kept
+  const std::wstring path = runlog::Open(L"dlm", folder.wstring());
+  ASSERT_FALSE(path.empty());
+  runlog::Write("after the open");
+  runlog::Close();
+  runlog::Write("after the end");
+
+  const std::string text = ReadAll(path);
+  EXPECT_TRUE(std::regex_search(text, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} first\r\n)"))) << text.substr(0, 80);
+  EXPECT_LE(text.size(), runlog::kMaxKeptBytes + 100);
+  EXPECT_GT(text.size(), runlog::kMaxKeptBytes - 2000);
+  EXPECT_EQ(text.substr(text.size() - 16), "after the open\r\n");
+  fs::remove_all(folder);
+}
