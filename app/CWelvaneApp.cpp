@@ -15,12 +15,13 @@ namespace {
 // Two attempts of one event with the pause between them, and some room.
 constexpr std::chrono::milliseconds kEventThreadsLimit{15000};
 
-// The run's log begins with what this wizard is and where it runs.
+bool g_runLogOpen = false;
+
+// The run's log begins with what this wizard is and where it runs. Its file is made later
+// (OpenRunLog); until then the lines wait in memory.
 void StartRunLog() {
+  runlog::KeepUntilOpen();
   const std::string flavour = kBuildWizardType;
-  std::wstring lower = win::Widen(flavour, CP_ACP);
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
-  runlog::Open(lower);
   wchar_t exe[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   const auto config = ConfigurationManager::GetInstance();
@@ -31,6 +32,14 @@ void StartRunLog() {
 }
 
 }  // namespace
+
+void OpenRunLog() {
+  if (g_runLogOpen) return;
+  g_runLogOpen = true;
+  std::wstring flavour = win::Widen(kBuildWizardType, CP_ACP);
+  for (wchar_t& c : flavour) c = static_cast<wchar_t>(towlower(c));
+  runlog::Open(flavour);
+}
 
 BOOL CWelvaneApp::InitInstance() {
   INITCOMMONCONTROLSEX controls{};
@@ -54,6 +63,7 @@ BOOL CWelvaneApp::InitInstance() {
 }
 
 void EndTheRun() {
+  OpenRunLog();
   runlog::Write("The run ended");
   // The process ends here, with whatever thread the network still holds: nothing of the process is
   // taken down while such a thread could still use it.

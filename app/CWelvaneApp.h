@@ -18,6 +18,10 @@ class CWelvaneApp {
   win::GdiplusSession m_gdiplus;  // must outlive everything InitInstance creates
 };
 
+// Makes the run log's file, once: the lines written since the start go first. The wizard does it
+// once its window is painted or when it is asked to close, EndTheRun at the latest.
+void OpenRunLog();
+
 // Ends the process once the run's work is done: the log's last line, then the end. Windows, images
 // and libraries are not taken down one by one first: the system frees them with the process.
 [[noreturn]] void EndTheRun();

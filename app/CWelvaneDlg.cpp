@@ -23,6 +23,12 @@ CWelvaneDlg::CWelvaneDlg() : win::Dialog(IDD_WELVANE_DIALOG) {
     OnClose();
     return 0;
   });
+  OnMessage(WM_TIMER, [this](WPARAM id, LPARAM) -> std::optional<LRESULT> {
+    if (id != kFirstIdleTimer) return std::nullopt;
+    KillTimer(Hwnd(), kFirstIdleTimer);
+    AfterFirstPaint();
+    return 0;
+  });
   OnMessage(WM_LOADCOMPLETE, [this](WPARAM wParam, LPARAM lParam) -> std::optional<LRESULT> {
     return OnLoadCompleteMessage(wParam, lParam);
   });

@@ -41,7 +41,10 @@ class CWelvaneDlg : public win::Dialog {
   // Page host
   void CreatePage(IPage* page, const RECT& area);
   void CreateAndAddPage(std::unique_ptr<IPage> page, const RECT& area);
-  bool CreateInitialPages();
+  void CreateInitialPages();
+  void AfterFirstPaint();
+  void CreateLoadingPage();
+  void CreateErrorPage();
   RECT PageArea() const;
   void NavigateToPage(unsigned int index);
   // Applies a listed language to every page (the error page first, then the list) and records it.
@@ -59,6 +62,7 @@ class CWelvaneDlg : public win::Dialog {
   void ReleaseImages();
   IPage* CurrentPage() const;
 
+  static constexpr UINT_PTR kFirstIdleTimer = 1;
   HICON m_hIcon = nullptr;
   std::vector<std::unique_ptr<IPage>> m_pages;
   // Pages of m_pages the host talks to beyond the page interface.

@@ -63,17 +63,36 @@ void CWelvaneDlg::CreateAndAddPage(std::unique_ptr<IPage> page, const RECT& area
   m_pages.push_back(std::move(page));
 }
 
-bool CWelvaneDlg::CreateInitialPages() {
-  const RECT area = PageArea();
-  m_errorPage = std::make_unique<ErrorPage>(m_languageManager, Hwnd());
-  CreatePage(m_errorPage.get(), area);
+// Only the language page is made at start. The loading and error pages follow once the window is
+// painted, or when first needed if that is sooner.
+void CWelvaneDlg::CreateInitialPages() {
   auto language = std::make_unique<LanguagePage>(m_languageManager, ConfigurationManager::GetInstance()->m_wizardType,
                                                  Hwnd());
   LanguagePage* languagePage = language.get();
   languagePage->m_onLanguageSelected = [this](const std::wstring& displayName) { ApplyLanguage(displayName); };
-  CreateAndAddPage(std::move(language), area);
-  // The preselected language gives the pages made so far (error and language page) their texts.
+  CreateAndAddPage(std::move(language), PageArea());
+  // The preselected language gives the page its texts (and the pages made later theirs).
   if (const std::wstring selected = languagePage->SelectedLanguage(); !selected.empty()) ApplyLanguage(selected);
+  m_currentPage = 0;
+  m_pages[0]->Show(true);
+  SetFocus(m_pages[0]->Hwnd());
+  SetTimer(Hwnd(), kFirstIdleTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+// What start did without: the later pages and the run log's file. A timer comes only when nothing
+// is left to paint.
+void CWelvaneDlg::AfterFirstPaint() {
+  if (!m_loadingPage) CreateLoadingPage();
+  if (!m_errorPage) CreateErrorPage();
+  OpenRunLog();
+}
+
+void CWelvaneDlg::CreateErrorPage() {
+  m_errorPage = std::make_unique<ErrorPage>(m_languageManager, Hwnd());
+  CreatePage(m_errorPage.get(), PageArea());
+}
+
+void CWelvaneDlg::CreateLoadingPage() {
   auto loading = std::make_unique<LoadingPage>(m_languageManager, Hwnd());
   loading->m_onLoaded = [this](LoadedOffers loaded, std::shared_ptr<Gdiplus::Image> logo) {
     OnLoaded(std::move(loaded), std::move(logo));
@@ -81,13 +100,7 @@ bool CWelvaneDlg::CreateInitialPages() {
   // The product's package (and its event 1) comes before the configuration is asked for.
   loading->m_beforeLoading = [] { CreateMainPackage(); };
   m_loadingPage = loading.get();
-  CreateAndAddPage(std::move(loading), area);
-  m_currentPage = 0;
-  if (m_pages.empty()) return false;
-  m_pages[0]->Show(true);
-  SetFocus(m_pages[0]->Hwnd());
-  SetFocus(m_pages[m_currentPage]->Hwnd());
-  return true;
+  CreateAndAddPage(std::move(loading), PageArea());
 }
 
 bool CWelvaneDlg::ApplyLanguage(const std::wstring& displayName) {
@@ -124,6 +137,7 @@ void CWelvaneDlg::NavigateToPage(unsigned int index) {
 
 void CWelvaneDlg::ShowError(const std::wstring& title, const std::wstring& text) {
   if (IPage* current = CurrentPage()) current->Show(false);
+  if (!m_errorPage) CreateErrorPage();
   m_errorPage->m_title = title;
   m_errorPage->m_text = text;
   m_errorPage->UpdateData();
@@ -137,6 +151,7 @@ void CWelvaneDlg::ShowError(const std::wstring& title, const std::wstring& text)
 void CWelvaneDlg::OnButtonClicked(ButtonType type) {
   switch (type) {
     case ButtonType::Next:
+      if (!m_loadingPage) CreateLoadingPage();
       NavigateToPage(m_currentPage + 1);
       break;
     case ButtonType::Accept:
@@ -241,7 +256,11 @@ void CWelvaneDlg::PauseDownloadPages(bool paused) {
 }
 
 void CWelvaneDlg::OnClose() {
-  if (!m_errorShown && (m_currentPage + 1 < m_pages.size() || m_pages.size() == 2)) {
+  // A close right after the start comes before the window's first idle moment: the log's file is
+  // made now, not after OK, so that the end after OK stays quick.
+  OpenRunLog();
+  // Every page but the last of a loaded run asks first.
+  if (!m_errorShown && (!m_loadCompleted || m_currentPage + 1 < m_pages.size())) {
     const std::string key = m_installing ? "PROGRESS_QUIT" : "MSG_EXIT";
     PauseDownloadPages(true);
     const int answer =
@@ -268,6 +287,7 @@ void CWelvaneDlg::OnClose() {
 void CWelvaneDlg::DeleteTemporaryFolder() {
   const std::wstring folder = ConfigurationManager::GetInstance()->m_tempFolder;
   if (folder.empty()) return;
+  if (RemoveDirectoryW(folder.c_str())) return;  // empty, as on a close before any download
   DeleteDirectoryTree(folder, RunningInstallers::Instance().FoldersInUse());
   RemoveDirectoryW(folder.c_str());  // fails, as it should, for a folder that is not empty
 }

@@ -166,6 +166,8 @@ class TestSystemMenu:
         leave_language_page(driver, wiz)
         self.check_menu(driver.system_menu(wiz.hwnd))
         screenshot("loading")
+        # Ended here, not by the fixture: its events are all in before the next test counts events.
+        answer_ok_and_wait_end(driver, wiz, ask_to_close(driver, wiz, "syscommand"))
 
 
 # --- events of the main product ------------------------------------------------------------------------------

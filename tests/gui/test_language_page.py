@@ -25,12 +25,14 @@ FLAVOURS = pytest.mark.parametrize("flavour", ["dlm", "isv"])
 
 
 class Pages:
-    """The main dialog's pages that exist before the configuration arrives."""
+    """The main dialog's pages that exist before the configuration arrives (the loading and error pages
+    are made once the language page is up)."""
 
     def __init__(self, driver, main_hwnd):
         self.driver = driver
         self.main = main_hwnd
         self.language = page_holding(driver, main_hwnd, LANGUAGE_COMBO)
+        wait_until(lambda: page_holding(driver, main_hwnd, ERROR_CLOSE_BUTTON), timeout=10)
         self.error = page_holding(driver, main_hwnd, ERROR_CLOSE_BUTTON)
         self.loading = page_holding(driver, main_hwnd, LOADING_FRAME)
         assert self.language and self.error and self.loading, "a page is missing"
