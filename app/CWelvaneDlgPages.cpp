@@ -269,7 +269,9 @@ void CWelvaneDlg::OnClose() {
     if (answer != IDOK) return;
   }
   m_mutex.Reset();
-  Show(false);
+  // The window goes at once. SetWindowPos hides it without the show notifications that ShowWindow
+  // sends through the whole page tree.
+  SetWindowPos(Hwnd(), nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
   IPage* page = m_errorShown ? m_errorPage.get() : CurrentPage();
   runlog::Write(L"The user closed the wizard on " + (page ? page->GetPageName() : std::wstring(L"no page")));
   StopLoading();
