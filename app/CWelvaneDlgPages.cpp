@@ -73,7 +73,6 @@ void CWelvaneDlg::CreateInitialPages() {
   CreateAndAddPage(std::move(language), PageArea());
   // The preselected language gives the page its texts (and the pages made later theirs).
   if (const std::wstring selected = languagePage->SelectedLanguage(); !selected.empty()) ApplyLanguage(selected);
-  m_currentPage = 0;
   m_pages[0]->Show(true);
   SetFocus(m_pages[0]->Hwnd());
   SetTimer(Hwnd(), kFirstIdleTimer, USER_TIMER_MINIMUM, nullptr);

@@ -22,8 +22,9 @@ std::wstring DefaultFolder();
 // they are held until the process ends. Returns the new file's path, or "" when none was made.
 std::wstring Open(std::wstring_view flavour, const std::wstring& folder = L"");
 
-// When no log is open: from now until the next Open, lines are kept in memory (up to kMaxKeptBytes) and go first into
-// the file Open makes: a run can write from its start and make the file once its window is up.
+// When no log is open: from now until the next Open, lines are kept in memory (up to
+// kMaxKeptBytes) and go first into the file Open makes, so that a run can write from its start and
+// make the file once its window is up.
 void KeepUntilOpen();
 
 // Appends one line (line breaks inside become blanks).

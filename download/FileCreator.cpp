@@ -62,9 +62,7 @@ void FileCreator::Run() {
       lock.lock();
       m_closing = false;
       if (!closed && m_closeFailure.name.empty()) m_closeFailure = {std::move(name), code};
-      lock.unlock();
       m_changed.notify_all();
-      lock.lock();
       continue;
     }
     lock.unlock();
@@ -78,8 +76,6 @@ void FileCreator::Run() {
     lock.lock();
     m_made[next] = std::move(made);
     m_madeCount = ++next;
-    lock.unlock();
     m_changed.notify_all();
-    lock.lock();
   }
 }
