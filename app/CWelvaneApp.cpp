@@ -1,6 +1,5 @@
 #include "app/CWelvaneApp.h"
 
-#include <commctrl.h>
 #include <objbase.h>
 
 #include "app/CWelvaneDlg.h"
@@ -8,6 +7,8 @@
 #include "backend/Identity.h"
 #include "backend/RunLog.h"
 #include "packages/EventThreads.h"
+#include "win/CommonControlsApi.h"
+#include "win/MessageBox.h"
 #include "win/Text.h"
 
 namespace {
@@ -42,13 +43,20 @@ void OpenRunLog() {
 }
 
 BOOL CWelvaneApp::InitInstance() {
+  // Without the common controls no page can be made.
+  const win::CommonControlsApi& commonControls = win::CommonControls();
+  if (!commonControls.library.Ready()) {
+    win::ShowMessageBox(nullptr, L"This setup cannot start: " + commonControls.library.Problem() + L".", L"Error",
+                        MB_OK | MB_ICONERROR);
+    ExitProcess(1);
+  }
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof(controls);
   controls.dwICC = ICC_WIN95_CLASSES;
-  InitCommonControlsEx(&controls);
+  commonControls.InitCommonControlsEx(&controls);
   // The offer page's consent text is a SysLink, which is not among the classes above.
   controls.dwICC = ICC_LINK_CLASS;
-  InitCommonControlsEx(&controls);
+  commonControls.InitCommonControlsEx(&controls);
   // Shell calls (ShellExecute, known folders) expect COM on the UI thread.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   StartRunLog();

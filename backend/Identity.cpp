@@ -8,6 +8,7 @@
 #include "machine/SystemVersion.h"
 #include "win/Handle.h"
 #include "win/Text.h"
+#include "win/VersionApi.h"
 
 std::string GetProgramVersion() {
   HMODULE module = GetModuleHandleW(nullptr);
@@ -17,12 +18,14 @@ std::string GetProgramVersion() {
   HGLOBAL loaded = LoadResource(module, info);
   const void* data = loaded ? LockResource(loaded) : nullptr;
   if (!data || size == 0) return {};
+  const win::VersionApi& version = win::Version();
+  if (!version.library.Ready()) return {};
   // VerQueryValueW may write into the block, so it works on a private copy.
   std::vector<unsigned char> copy(static_cast<const unsigned char*>(data),
                                   static_cast<const unsigned char*>(data) + size);
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT fixedSize = 0;
-  if (!VerQueryValueW(copy.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed ||
+  if (!version.VerQueryValueW(copy.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed ||
       fixedSize < sizeof(VS_FIXEDFILEINFO)) {
     return {};
   }

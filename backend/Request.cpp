@@ -9,6 +9,7 @@
 #include "backend/WelvaneException.h"
 #include "backend/WinHttpSession.h"
 #include "win/Text.h"
+#include "win/WinHttpApi.h"
 #include "win/WinHttpHandle.h"
 
 namespace {
@@ -41,36 +42,38 @@ bool PostJson(const std::wstring& url, const std::string& body, const HeaderList
 
 bool HttpsPost(const std::wstring& host, const std::wstring& path, const std::string& body, HeaderList headers,
                std::string& response, uint32_t& status) {
+  const win::WinHttpApi& http = win::WinHttp();
   const WinHttpSession session = OpenWinHttpSession(nullptr, ProxyAccessTypeForThisSystem());
   if (!session.handle) return false;
-  win::WinHttpHandle connection(WinHttpConnect(session.handle.Get(), host.c_str(), INTERNET_DEFAULT_HTTPS_PORT, 0));
+  win::WinHttpHandle connection(
+      http.WinHttpConnect(session.handle.Get(), host.c_str(), INTERNET_DEFAULT_HTTPS_PORT, 0));
   if (!connection) return false;
-  win::WinHttpHandle request(WinHttpOpenRequest(connection.Get(), L"POST", path.c_str(), nullptr,
-                                                WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                WINHTTP_FLAG_SECURE));
+  win::WinHttpHandle request(http.WinHttpOpenRequest(connection.Get(), L"POST", path.c_str(), nullptr,
+                                                     WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                     WINHTTP_FLAG_SECURE));
   if (!request) return false;
 
   headers.emplace_back(L"Expect", L"100-continue");
   headers.emplace_back(L"Content-Type", L"application/json");
   for (const auto& [name, value] : headers) {
     const std::wstring line = name + L": " + value;
-    if (!WinHttpAddRequestHeaders(request.Get(), line.c_str(), static_cast<DWORD>(-1L), WINHTTP_ADDREQ_FLAG_ADD)) {
+    if (!http.WinHttpAddRequestHeaders(request.Get(), line.c_str(), static_cast<DWORD>(-1L), WINHTTP_ADDREQ_FLAG_ADD)) {
       Diagnostic(win::Format("WinHttpAddRequestHeaders error: %d", static_cast<int>(GetLastError())));
     }
   }
 
   // The body goes up to its first zero byte.
   const DWORD length = static_cast<DWORD>(strnlen(body.c_str(), body.size()));
-  if (!WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<char*>(body.c_str()), length,
-                          length, 0)) {
+  if (!http.WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<char*>(body.c_str()), length,
+                               length, 0)) {
     return false;
   }
-  if (!WinHttpReceiveResponse(request.Get(), nullptr)) return false;
+  if (!http.WinHttpReceiveResponse(request.Get(), nullptr)) return false;
 
   DWORD code = 0;
   DWORD codeSize = sizeof(code);
-  WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                      WINHTTP_HEADER_NAME_BY_INDEX, &code, &codeSize, WINHTTP_NO_HEADER_INDEX);
+  http.WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                           WINHTTP_HEADER_NAME_BY_INDEX, &code, &codeSize, WINHTTP_NO_HEADER_INDEX);
   status = code;
 
   StallWatch watch;
@@ -80,7 +83,7 @@ bool HttpsPost(const std::wstring& host, const std::wstring& path, const std::st
       return false;
     }
     DWORD available = 0;
-    if (!WinHttpQueryDataAvailable(request.Get(), &available)) {
+    if (!http.WinHttpQueryDataAvailable(request.Get(), &available)) {
       Diagnostic(win::Format("Error %u in WinHttpQueryDataAvailable.", static_cast<unsigned>(GetLastError())));
       break;
     }
@@ -91,7 +94,7 @@ bool HttpsPost(const std::wstring& host, const std::wstring& path, const std::st
       break;
     }
     DWORD read = 0;
-    if (!WinHttpReadData(request.Get(), chunk.get(), available, &read)) {
+    if (!http.WinHttpReadData(request.Get(), chunk.get(), available, &read)) {
       // Asking again would fail the same way for ever: keep what was read so far.
       Diagnostic(win::Format("Error %u in WinHttpReadData.", static_cast<unsigned>(GetLastError())));
       break;

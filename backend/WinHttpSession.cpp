@@ -2,6 +2,7 @@
 
 #include "backend/TransferLimits.h"
 #include "machine/SystemVersion.h"
+#include "win/WinHttpApi.h"
 
 DWORD ProxyAccessTypeFor(DWORD major, DWORD minor) {
   const bool windows8OrLater = major > 6 || (major == 6 && minor >= 2);
@@ -30,9 +31,15 @@ win::WinHttpHandle OpenWithProxyFallback(DWORD accessType, const WinHttpOpenCall
 }
 
 WinHttpSession OpenWinHttpSession(const wchar_t* userAgent, DWORD accessType) {
+  const win::WinHttpApi& http = win::WinHttp();
   WinHttpSession result;
-  win::WinHttpHandle session = OpenWithProxyFallback(accessType, [userAgent](DWORD type) {
-    return WinHttpOpen(userAgent, type, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  if (!http.library.Ready()) {
+    result.error = http.library.Error();
+    result.failedStep = WinHttpSession::Step::Library;
+    return result;
+  }
+  win::WinHttpHandle session = OpenWithProxyFallback(accessType, [&http, userAgent](DWORD type) {
+    return http.WinHttpOpen(userAgent, type, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
   });
   if (!session) {
     result.error = GetLastError();
@@ -40,15 +47,16 @@ WinHttpSession OpenWinHttpSession(const wchar_t* userAgent, DWORD accessType) {
     return result;
   }
   DWORD protocols = SecureProtocolsForThisSystem();
-  if (!WinHttpSetOption(session.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
+  if (!http.WinHttpSetOption(session.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
     result.error = GetLastError();
     result.failedStep = WinHttpSession::Step::SecureProtocols;
     return result;  // the session closes here
   }
   // Timeouts never fail the session: Windows' own defaults stay where they cannot be set.
   const TransferLimits limits = CurrentTransferLimits();
-  WinHttpSetTimeouts(session.Get(), static_cast<int>(limits.resolve.count()), static_cast<int>(limits.connect.count()),
-                     static_cast<int>(limits.send.count()), static_cast<int>(limits.receive.count()));
+  http.WinHttpSetTimeouts(session.Get(), static_cast<int>(limits.resolve.count()),
+                          static_cast<int>(limits.connect.count()), static_cast<int>(limits.send.count()),
+                          static_cast<int>(limits.receive.count()));
   result.handle = std::move(session);
   return result;
 }

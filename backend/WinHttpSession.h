@@ -27,10 +27,11 @@ using WinHttpOpenCall = std::function<HINTERNET(DWORD accessType)>;
 win::WinHttpHandle OpenWithProxyFallback(DWORD accessType, const WinHttpOpenCall& open);
 
 // A session opened with WinHttpOpen(userAgent, accessType) through OpenWithProxyFallback, with
-// SecureProtocolsForThisSystem and the timeouts of CurrentTransferLimits set. On failure `handle` is null, `failedStep` names the step and
-// `error` holds its Windows error code.
+// SecureProtocolsForThisSystem and the timeouts of CurrentTransferLimits set. On failure `handle` is null,
+// `failedStep` names the step and `error` holds its Windows error code (Library: WINHTTP.dll or one of its
+// functions is missing, win::WinHttp().library.Problem() says which).
 struct WinHttpSession {
-  enum class Step { None, Open, SecureProtocols };
+  enum class Step { None, Library, Open, SecureProtocols };
   win::WinHttpHandle handle;
   Step failedStep = Step::None;
   DWORD error = ERROR_SUCCESS;

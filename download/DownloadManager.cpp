@@ -18,6 +18,7 @@
 #include "download/FallbackPause.h"
 #include "download/RedirectUrl.h"
 #include "win/Text.h"
+#include "win/WinHttpApi.h"
 #include "win/WinHttpHandle.h"
 
 using download::Fail;
@@ -43,16 +44,17 @@ struct Exchange {
 // A response header's text, whatever its length (its size is asked for first); nullopt, with
 // GetLastError set, when the response has none or it cannot be read.
 std::optional<std::wstring> QueryHeader(HINTERNET request, DWORD query) {
+  const win::WinHttpApi& http = win::WinHttp();
   DWORD bytes = 0;
-  if (WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &bytes,
-                          WINHTTP_NO_HEADER_INDEX) ||
+  if (http.WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &bytes,
+                               WINHTTP_NO_HEADER_INDEX) ||
       GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
     return std::nullopt;
   }
   std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
   bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-  if (!WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text.data(), &bytes,
-                           WINHTTP_NO_HEADER_INDEX)) {
+  if (!http.WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text.data(), &bytes,
+                                WINHTTP_NO_HEADER_INDEX)) {
     return std::nullopt;
   }
   text.resize(bytes / sizeof(wchar_t));
@@ -71,10 +73,11 @@ std::wstring ReadLocation(HINTERNET request) {
 
 // The response's status code (0 when it cannot be read).
 DWORD StatusCode(HINTERNET request) {
+  const win::WinHttpApi& http = win::WinHttp();
   DWORD status = 0;
   DWORD size = sizeof(status);
-  WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
-                      &status, &size, WINHTTP_NO_HEADER_INDEX);
+  http.WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                           &status, &size, WINHTTP_NO_HEADER_INDEX);
   return status;
 }
 
@@ -83,9 +86,11 @@ DWORD StatusCode(HINTERNET request) {
 // (at most 5, counted across calls that share the counter). Returns an exchange with a 2xx status.
 Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t* userAgent, DWORD accessType,
                                 DWORD requestFlags, const std::wstring& headers = L"") {
+  const win::WinHttpApi& http = win::WinHttp();
   for (;;) {
     Exchange exchange;
     WinHttpSession session = OpenWinHttpSession(userAgent, accessType);
+    if (session.failedStep == WinHttpSession::Step::Library) Fail(http.library.Problem());
     if (session.failedStep == WinHttpSession::Step::Open) {
       FailWithError(L"Failed to open HTTP session: ", session.error);
     }
@@ -99,7 +104,7 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
       FailWithLastError(L"Failed to read the URL: ");
     }
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-    exchange.connection.Reset(WinHttpConnect(exchange.session.Get(), host.c_str(), parts.nPort, 0));
+    exchange.connection.Reset(http.WinHttpConnect(exchange.session.Get(), host.c_str(), parts.nPort, 0));
     if (!exchange.connection) FailWithLastError(L"Failed to connect: ");
 
     // Path and query go to the server; a fragment never does.
@@ -107,19 +112,20 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
     object = object.substr(0, object.find(L'#'));
     if (object.empty()) object = L"/";
     const DWORD flags = requestFlags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
-    exchange.request.Reset(WinHttpOpenRequest(exchange.connection.Get(), L"GET", object.c_str(), nullptr,
-                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+    exchange.request.Reset(http.WinHttpOpenRequest(exchange.connection.Get(), L"GET", object.c_str(), nullptr,
+                                                   WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
     if (!exchange.request) FailWithLastError(L"Failed to open request: ");
     DWORD feature = WINHTTP_DISABLE_REDIRECTS;
-    if (!WinHttpSetOption(exchange.request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof(feature))) {
+    if (!http.WinHttpSetOption(exchange.request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof(feature))) {
       FailWithLastError(L"Failed to switch off automatic redirects: ");
     }
 
-    if (!WinHttpSendRequest(exchange.request.Get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                            headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
+    if (!http.WinHttpSendRequest(exchange.request.Get(),
+                                 headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                                 headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
       FailWithLastError(L"Failed to send request: ");
     }
-    if (!WinHttpReceiveResponse(exchange.request.Get(), nullptr)) {
+    if (!http.WinHttpReceiveResponse(exchange.request.Get(), nullptr)) {
       FailWithLastError(L"Failed to receive response: ");
     }
 
@@ -138,11 +144,12 @@ Exchange OpenFollowingRedirects(std::wstring& url, int& redirects, const wchar_t
 
 // The number of body bytes the server announced; false when it sent no usable Content-Length.
 bool QueryContentLength(HINTERNET request, uint64_t& length) {
+  const win::WinHttpApi& http = win::WinHttp();
   length = 0;
   wchar_t text[32] = {};
   DWORD size = sizeof(text);
-  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
-                           WINHTTP_NO_HEADER_INDEX)) {
+  if (!http.WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                                WINHTTP_NO_HEADER_INDEX)) {
     return false;
   }
   return download::ParseContentLength(std::wstring_view(text, size / sizeof(wchar_t)), length);
@@ -177,11 +184,12 @@ std::optional<Exchange> OpenRest(std::wstring url, int& redirects, uint64_t from
 // and after the last, and fails a body that stalls.
 template <typename Sink>
 void ReadBody(HINTERNET request, const std::atomic<bool>& cancelled, std::vector<char>& buffer, Sink&& sink) {
+  const win::WinHttpApi& http = win::WinHttp();
   StallWatch watch;
   for (;;) {
     if (cancelled) Fail(L"Download cancelled.");
     DWORD available = 0;
-    if (!WinHttpQueryDataAvailable(request, &available)) FailWithLastError(L"Failed to query data: ");
+    if (!http.WinHttpQueryDataAvailable(request, &available)) FailWithLastError(L"Failed to query data: ");
     if (available == 0) {
       if (cancelled) Fail(L"Download cancelled.");
       return;
@@ -194,7 +202,7 @@ void ReadBody(HINTERNET request, const std::atomic<bool>& cancelled, std::vector
       }
     }
     DWORD read = 0;
-    if (!WinHttpReadData(request, buffer.data(), available, &read)) FailWithLastError(L"Failed to read data: ");
+    if (!http.WinHttpReadData(request, buffer.data(), available, &read)) FailWithLastError(L"Failed to read data: ");
     sink(buffer.data(), read);
     if (!watch.Add(read)) Fail(watch.StalledText());
   }

@@ -12,6 +12,7 @@
 #include "download/DownloadManager.h"
 #include "download/RedirectUrl.h"
 #include "win/Text.h"
+#include "win/WinInetApi.h"
 #include "win/WinInetHandle.h"
 
 using download::Fail;
@@ -20,22 +21,24 @@ namespace {
 
 // The URL that answered, after the redirects WinINet followed; "" when it cannot be read.
 std::wstring AnsweringUrl(HINTERNET request) {
+  const win::WinInetApi& inet = win::WinInet();
   DWORD size = 0;
-  InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
+  inet.InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
   if (size == 0) return L"";
   std::wstring url(size / sizeof(wchar_t) + 1, L'\0');
   size = static_cast<DWORD>(url.size() * sizeof(wchar_t));
-  if (!InternetQueryOptionW(request, INTERNET_OPTION_URL, url.data(), &size)) return L"";
+  if (!inet.InternetQueryOptionW(request, INTERNET_OPTION_URL, url.data(), &size)) return L"";
   url.resize(wcsnlen(url.c_str(), url.size()));
   return url;
 }
 
 // The transfer limits on a WinINet session or request; one that cannot be set keeps the default.
 void SetTimeouts(HINTERNET session) {
+  const win::WinInetApi& inet = win::WinInet();
   const TransferLimits limits = CurrentTransferLimits();
-  const auto set = [session](DWORD option, std::chrono::milliseconds value) {
+  const auto set = [&inet, session](DWORD option, std::chrono::milliseconds value) {
     DWORD ms = static_cast<DWORD>(value.count());
-    InternetSetOptionW(session, option, &ms, sizeof(ms));
+    inet.InternetSetOptionW(session, option, &ms, sizeof(ms));
   };
   set(INTERNET_OPTION_CONNECT_TIMEOUT, limits.connect);
   set(INTERNET_OPTION_SEND_TIMEOUT, limits.send);
@@ -52,18 +55,20 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
                                                                     const std::wstring& fileName,
                                                                     const std::wstring& folder,
                                                                     const std::string& sha256) {
+  const win::WinInetApi& inet = win::WinInet();
   return download::RunAttempt(L" [WININET] ", [&] {
+    if (!inet.library.Ready()) Fail(inet.library.Problem());
     const std::wstring path = PrepareTarget(url, fileName, folder);
     download::OutputFile file(path);
     file.ExpectSha256(sha256);
 
-    win::WinInetHandle session(InternetOpenW(L"", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    win::WinInetHandle session(inet.InternetOpenW(L"", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) FailWithLastError(L"Failed to initialize WinINet:: ");
     SetTimeouts(session.Get());
     // WinINet follows redirects itself, relative ones included. The installer is not kept in the
     // browser cache: it goes to its own folder anyway.
-    win::WinInetHandle request(InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0,
-                                                INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
+    win::WinInetHandle request(inet.InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0,
+                                                     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
     if (!request) FailWithLastError(L"Failed to open URL:: ");
     SetTimeouts(request.Get());  // the body's reads: not every WinINet passes the session's on
     if (const std::wstring answering = AnsweringUrl(request.Get());
@@ -73,7 +78,7 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
 
     DWORD status = 0;
     DWORD size = sizeof(status);
-    if (!HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
+    if (!inet.HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
       FailWithLastError(L"Failed to query HTTP status code: ");
     }
     if (status != 200) {
@@ -86,7 +91,7 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
     wchar_t lengthText[32] = {};
     size = sizeof(lengthText);
     const bool lengthKnown =
-        HttpQueryInfoW(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr) &&
+        inet.HttpQueryInfoW(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr) &&
         download::ParseContentLength(std::wstring_view(lengthText, size / sizeof(wchar_t)), contentLength);
     if (!lengthKnown) download::PostSizeUnknown(notifyWindow);
     if (!file.IsOpen()) FailWithError(L"Failed to open file for writing: ", file.OpenError());
@@ -100,7 +105,7 @@ DownloadManager::Result DownloadManager::DownloadFileWinInetAttempt(const std::w
     for (;;) {
       if (m_cancelled) Fail(L"Download cancelled.");
       DWORD read = 0;
-      if (!InternetReadFile(request.Get(), buffer, sizeof(buffer), &read)) {
+      if (!inet.InternetReadFile(request.Get(), buffer, sizeof(buffer), &read)) {
         FailWithLastError(L"Failed to read data: ");
       }
       if (read == 0) break;

@@ -106,7 +106,7 @@ bool LinkButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
       Invalidate();
       return false;
     case WM_PAINT:
-      result = DefSubclassProc(m_hwnd, message, wParam, lParam);
+      result = DefaultProc(message, wParam, lParam);
       if (GetFocus() == m_hwnd) {
         RECT area{};
         GetClientRect(m_hwnd, &area);

@@ -44,7 +44,7 @@ bool PageButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     case BM_CLICK: {
       // A click made by a program (or by accessibility tools) is always taken.
       m_inProgrammaticClick = true;
-      result = DefSubclassProc(m_hwnd, message, wParam, lParam);
+      result = DefaultProc(message, wParam, lParam);
       m_inProgrammaticClick = false;
       return true;
     }
@@ -59,7 +59,7 @@ bool PageButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
       const MousePress outerClick = g_releasingClick;
       g_releasing = true;
       g_releasingClick = CurrentPress();
-      result = DefSubclassProc(m_hwnd, message, wParam, lParam);
+      result = DefaultProc(message, wParam, lParam);
       g_releasing = outer;
       g_releasingClick = outerClick;
       return true;

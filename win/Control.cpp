@@ -1,10 +1,9 @@
 #include "win/Control.h"
 
-#include <commctrl.h>
-
 #include <exception>
 #include <vector>
 
+#include "win/CommonControlsApi.h"
 #include "win/Text.h"
 
 namespace win {
@@ -30,12 +29,13 @@ SubclassedControl::~SubclassedControl() { Detach(); }
 
 bool SubclassedControl::Attach(HWND dialog, int id) {
   Detach();
-  if (!Control::Attach(dialog, id)) return false;
-  return SetWindowSubclass(m_hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+  if (!Control::Attach(dialog, id) || !CommonControls().library.Ready()) return false;
+  return CommonControls().SetWindowSubclass(m_hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)) !=
+         FALSE;
 }
 
 void SubclassedControl::Detach() {
-  if (m_hwnd && IsWindow(m_hwnd)) RemoveWindowSubclass(m_hwnd, SubclassProc, kSubclassId);
+  if (m_hwnd && IsWindow(m_hwnd)) CommonControls().RemoveWindowSubclass(m_hwnd, SubclassProc, kSubclassId);
   m_hwnd = nullptr;
 }
 
@@ -43,9 +43,9 @@ LRESULT CALLBACK SubclassedControl::SubclassProc(HWND hwnd, UINT message, WPARAM
                                                  DWORD_PTR data) {
   auto* self = reinterpret_cast<SubclassedControl*>(data);
   if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+    CommonControls().RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
     self->m_hwnd = nullptr;
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return CommonControls().DefSubclassProc(hwnd, message, wParam, lParam);
   }
   try {
     LRESULT result = 0;
@@ -55,7 +55,11 @@ LRESULT CALLBACK SubclassedControl::SubclassProc(HWND hwnd, UINT message, WPARAM
   } catch (...) {
     DebugOut(L"Unhandled exception in a control\n");
   }
-  return DefSubclassProc(hwnd, message, wParam, lParam);
+  return CommonControls().DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT SubclassedControl::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) const {
+  return CommonControls().DefSubclassProc(m_hwnd, message, wParam, lParam);
 }
 
 int ComboBox::AddString(const std::wstring& text) const {

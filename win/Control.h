@@ -36,6 +36,8 @@ class SubclassedControl : public Control {
  protected:
   // Return true when the message was handled; `result` is then its result.
   virtual bool WindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+  // What the control's own window procedure does with a message.
+  LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) const;
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,

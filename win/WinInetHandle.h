@@ -4,13 +4,14 @@
 #include <wininet.h>
 
 #include "win/Handle.h"
+#include "win/WinInetApi.h"
 
 namespace win {
 
 struct WinInetHandleTraits {
   using Type = HINTERNET;
   static Type Invalid() { return nullptr; }
-  static void Close(Type h) { InternetCloseHandle(h); }
+  static void Close(Type h) { WinInet().InternetCloseHandle(h); }
 };
 using WinInetHandle = UniqueHandle<WinInetHandleTraits>;
 

@@ -1,0 +1,39 @@
+#pragma once
+// The WinHTTP functions the program calls, from WINHTTP.dll in the system folder (see
+// SystemLibrary). Keep out of files that use WinINet.
+#include <windows.h>
+#include <winhttp.h>
+
+#include "win/SystemLibrary.h"
+
+#define WIN_WINHTTP_FUNCTIONS(X) \
+  X(WinHttpAddRequestHeaders) \
+  X(WinHttpCloseHandle) \
+  X(WinHttpConnect) \
+  X(WinHttpCrackUrl) \
+  X(WinHttpOpen) \
+  X(WinHttpOpenRequest) \
+  X(WinHttpQueryDataAvailable) \
+  X(WinHttpQueryHeaders) \
+  X(WinHttpReadData) \
+  X(WinHttpReceiveResponse) \
+  X(WinHttpSendRequest) \
+  X(WinHttpSetOption) \
+  X(WinHttpSetTimeouts)
+
+namespace win {
+
+struct WinHttpApi {
+  WinHttpApi() { WIN_WINHTTP_FUNCTIONS(WIN_SYSTEM_FUNCTION_FIND) }
+
+  SystemLibrary library{L"WINHTTP.dll", SystemDllSource::SystemFolder};
+  WIN_WINHTTP_FUNCTIONS(WIN_SYSTEM_FUNCTION_MEMBER)
+};
+
+// Loaded on the first call, from whichever thread makes it.
+inline const WinHttpApi& WinHttp() {
+  static const WinHttpApi api;
+  return api;
+}
+
+}  // namespace win
