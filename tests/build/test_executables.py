@@ -1,13 +1,17 @@
 """What the build produces: the wizards as shipped are 32-bit GUI executables with their manifest,
-stripped; the 64-bit build (on machines that cannot run 32-bit programs) is the same for amd64.
+stripped; the 64-bit build (on machines that cannot run 32-bit programs) is the same for amd64. Every
+function the wizards and the unit test program import resolves to something, and the system DLLs that
+the program's own folder could supply are not in the wizards' import tables.
 
-Reads the PE headers and the resource directory of the built files directly.
+Reads the PE headers, the import tables and the resource directory of the built files directly: nothing
+is run, so the 32-bit build is checked on every machine.
 """
 import os
-import struct
 from pathlib import Path
 
 import pytest
+
+from pe import Pe, unresolved_imports
 
 ROOT = Path(__file__).resolve().parents[2]
 _build64 = os.environ.get("WELVANE_BUILD") if os.environ.get("WELVANE_ARCH") == "x86_64" else None
@@ -19,52 +23,8 @@ SUBSYSTEM_GUI = 2
 RT_MANIFEST = 24
 
 
-class Pe:
-    def __init__(self, path):
-        self.data = path.read_bytes()
-        assert self.data[:2] == b"MZ", f"{path} is no executable"
-        pe = struct.unpack_from("<I", self.data, 0x3C)[0]
-        assert self.data[pe:pe + 4] == b"PE\0\0"
-        (self.machine, sections, _, self.symbol_table, self.symbols, optional_size, _) = \
-            struct.unpack_from("<HHIIIHH", self.data, pe + 4)
-        optional = pe + 24
-        self.magic = struct.unpack_from("<H", self.data, optional)[0]
-        self.subsystem = struct.unpack_from("<H", self.data, optional + 68)[0]
-        directories = optional + (96 if self.magic == 0x10B else 112)
-        self.resource_rva = struct.unpack_from("<I", self.data, directories + 2 * 8)[0]
-        self.sections = []
-        for i in range(sections):
-            at = optional + optional_size + i * 40
-            size, rva, raw_size, raw = struct.unpack_from("<IIII", self.data, at + 8)
-            self.sections.append((rva, max(size, raw_size), raw))
-
-    def offset(self, rva):
-        for start, size, raw in self.sections:
-            if start <= rva < start + size:
-                return raw + rva - start
-        raise AssertionError(f"RVA {rva:#x} is in no section")
-
-    def resources(self, type_id):
-        """The data of every resource of a numeric type."""
-        base = self.offset(self.resource_rva)
-
-        def entries(directory):
-            named, ids = struct.unpack_from("<HH", self.data, directory + 12)
-            for i in range(named + ids):
-                name, target = struct.unpack_from("<II", self.data, directory + 16 + i * 8)
-                yield name, target
-
-        def leaves(target):
-            if target & 0x80000000:
-                for _, child in entries(base + (target & 0x7FFFFFFF)):
-                    yield from leaves(child)
-            else:
-                rva, size = struct.unpack_from("<II", self.data, base + target)
-                yield self.data[self.offset(rva):self.offset(rva) + size]
-
-        for name, target in entries(base):
-            if name == type_id:
-                yield from leaves(target)
+# Not KnownDLLs: an import table naming them would be resolved from the program's folder first.
+LOADED_FROM_THE_SYSTEM_FOLDER = {"winhttp.dll", "wininet.dll", "version.dll", "comctl32.dll"}
 
 
 def built(arch):
@@ -89,3 +49,28 @@ def test_wizard_is_a_gui_executable_with_its_manifest(arch, flavour):
     assert 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' in manifest
     assert MANIFEST_ARCH[arch] in manifest
     assert manifest.count("<supportedOS ") == 5
+
+
+@pytest.mark.parametrize("arch", ["i686", "x86_64"])
+@pytest.mark.parametrize("program", ["welvane-dlm.exe", "welvane-isv.exe", "welvane-unit-tests.exe"])
+def test_every_imported_function_resolves(arch, program):
+    exe = Pe(built(arch) / program)
+    assert unresolved_imports(exe) == []
+    if program != "welvane-unit-tests.exe":  # the tests call WinHTTP and the common controls directly
+        named = {dll.lower() for dll, _, _ in exe.imports()}
+        assert not named & LOADED_FROM_THE_SYSTEM_FOLDER
+        assert not exe.delay_descriptors(), "the wizards load these DLLs themselves, nothing is delay-loaded"
+
+
+@pytest.mark.parametrize("arch", ["i686", "x86_64"])
+def test_an_empty_import_slot_is_found(arch, tmp_path):
+    exe = Pe(built(arch) / "welvane-dlm.exe")
+    dll, entries, _ = next(exe.imports())
+    rva = exe.directories[1][0]
+    address = int.from_bytes(exe.data[exe.offset(rva) + 16:exe.offset(rva) + 20], "little")
+    broken = bytearray(exe.data)
+    at = exe.offset(address)
+    broken[at:at + exe.pointer_size] = bytes(exe.pointer_size)
+    (tmp_path / "broken.exe").write_bytes(broken)
+    problems = unresolved_imports(Pe(tmp_path / "broken.exe"))
+    assert len(problems) == 1 and problems[0].startswith(f"{dll}!{exe.function_name(entries[0][0])}: address slot 0x0")
