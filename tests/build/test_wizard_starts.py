@@ -68,7 +68,8 @@ def test_wizard_starts_on_its_language_page(display, arch, flavour):
 
     LOGS.mkdir(parents=True, exist_ok=True)
     exe, caption = FLAVOURS[flavour]
-    driver = Driver(wine_env, LOGS / f"uidriver-{arch}-{flavour}.stderr", bin_dir=build / "bin")
+    # The driver's answer to the wait below may take its whole minute.
+    driver = Driver(wine_env, LOGS / f"uidriver-{arch}-{flavour}.stderr", reply_timeout=90, bin_dir=build / "bin")
     wizard = subprocess.Popen(["wine", str(build / "bin" / exe)], env=wine_env, stdin=subprocess.DEVNULL,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:

@@ -54,10 +54,11 @@ def shown(driver, wiz, control_id):
 
 
 def run_log(prefix, pid):
-    """The text of the run log that the wizard with Windows process id `pid` wrote ("" when there is none)."""
-    logs = list(Path(prefix).glob(f"drive_c/users/*/AppData/Local/Welvane/Logs/welvane-*-{pid}.log"))
-    assert len(logs) <= 1, logs
-    return logs[0].read_text(encoding="utf-8") if logs else ""
+    """The text of the run log that the wizard with Windows process id `pid` wrote ("" when there is none).
+    Process ids come again in a later session of the prefix: the newest log of that id (names carry the
+    date and time) is this run's."""
+    logs = sorted(Path(prefix).glob(f"drive_c/users/*/AppData/Local/Welvane/Logs/welvane-*-{pid}.log"))
+    return logs[-1].read_text(encoding="utf-8") if logs else ""
 
 
 class Run:
