@@ -3,12 +3,11 @@
 #include <windows.h>
 #include <sddl.h>
 
-#include <vector>
+#include <cstring>
 
 #include "machine/SystemVersion.h"
 #include "win/Handle.h"
 #include "win/Text.h"
-#include "win/VersionApi.h"
 
 std::string GetProgramVersion() {
   HMODULE module = GetModuleHandleW(nullptr);
@@ -18,17 +17,14 @@ std::string GetProgramVersion() {
   HGLOBAL loaded = LoadResource(module, info);
   const void* data = loaded ? LockResource(loaded) : nullptr;
   if (!data || size == 0) return {};
-  const win::VersionApi& version = win::Version();
-  if (!version.library.Ready()) return {};
-  // VerQueryValueW may write into the block, so it works on a private copy.
-  std::vector<unsigned char> copy(static_cast<const unsigned char*>(data),
-                                  static_cast<const unsigned char*>(data) + size);
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT fixedSize = 0;
-  if (!version.VerQueryValueW(copy.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed ||
-      fixedSize < sizeof(VS_FIXEDFILEINFO)) {
-    return {};
-  }
+  // The block is a VS_VERSIONINFO: three WORDs, the key L"VS_VERSION_INFO" with its zero, padding to a
+  // 32-bit boundary, then the fixed part. Read here, so that VERSION.dll is never loaded.
+  constexpr size_t kFixedPartAt = 40;
+  VS_FIXEDFILEINFO fixedPart{};
+  if (size < kFixedPartAt + sizeof(fixedPart)) return {};
+  std::memcpy(&fixedPart, static_cast<const unsigned char*>(data) + kFixedPartAt, sizeof(fixedPart));
+  const VS_FIXEDFILEINFO* fixed = &fixedPart;
+  if (fixed->dwSignature != VS_FFI_SIGNATURE) return {};
   return win::Format("%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
                      HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
 }

@@ -15,16 +15,13 @@
 namespace win {
 
 struct CommonControlsApi {
-  CommonControlsApi() { WIN_COMMON_CONTROLS_FUNCTIONS(WIN_SYSTEM_FUNCTION_FIND) }
+  CommonControlsApi();
 
   SystemLibrary library{L"COMCTL32.dll", SystemDllSource::SideBySideThenSystemFolder};
   WIN_COMMON_CONTROLS_FUNCTIONS(WIN_SYSTEM_FUNCTION_MEMBER)
 };
 
 // Loaded on the first call, at start-up on the UI thread.
-inline const CommonControlsApi& CommonControls() {
-  static const CommonControlsApi api;
-  return api;
-}
+const CommonControlsApi& CommonControls();
 
 }  // namespace win

@@ -1,38 +1,48 @@
 #include "win/SystemLibrary.h"
 
+#include <cwchar>
+
 #include "win/Text.h"
 
 namespace win {
 
 SystemLibrary::SystemLibrary(const wchar_t* dll, SystemDllSource source) : m_dll(dll) {
-  std::wstring path = dll;
+  wchar_t path[MAX_PATH] = {};
+  size_t length = 0;
   if (source == SystemDllSource::SystemFolder) {
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-      Failed(length == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW,
-             L" could not be loaded: the system folder is unknown");
+    length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH - 1) {  // never a path of another folder
+      m_error = length == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
       return;
     }
-    path = std::wstring(folder, length) + L"\\" + dll;
+    path[length++] = L'\\';
   }
+  if (length + wcslen(dll) >= MAX_PATH) {
+    m_error = ERROR_BUFFER_OVERFLOW;
+    return;
+  }
+  wcscpy(path + length, dll);
   // The DLL's own imports are searched for in the system folder too. The module stays loaded for
   // the process's life: its functions may be called until the end.
-  m_module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (!m_module) Failed(GetLastError(), L" could not be loaded from the system folder");
+  m_module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!m_module) m_error = GetLastError() ? GetLastError() : ERROR_MOD_NOT_FOUND;
 }
 
 FARPROC SystemLibrary::Lookup(const char* name) {
   if (!m_module) return nullptr;
-  FARPROC function = GetProcAddress(m_module, name);
-  if (!function) Failed(GetLastError(), L" has no function " + Widen(name, CP_ACP));
+  const FARPROC function = GetProcAddress(m_module, name);
+  if (!function && Ready()) {  // the first failure is the one to tell
+    m_error = ERROR_PROC_NOT_FOUND;
+    m_missing = name;
+  }
   return function;
 }
 
-void SystemLibrary::Failed(DWORD error, const std::wstring& what) {
-  if (m_error != ERROR_SUCCESS) return;  // the first failure is the one to tell
-  m_error = error == ERROR_SUCCESS ? ERROR_PROC_NOT_FOUND : error;
-  m_problem = m_dll + what + L" (error " + Decimal(static_cast<int>(m_error)) + L")";
+std::wstring SystemLibrary::Problem() const {
+  if (Ready()) return {};
+  const std::wstring what = m_missing ? L" has no function " + Widen(m_missing, CP_ACP)
+                                      : L" could not be loaded from the system folder";
+  return m_dll + what + L" (error " + Decimal(static_cast<int>(m_error)) + L")";
 }
 
 }  // namespace win

@@ -34,17 +34,17 @@ class SystemLibrary {
   bool Ready() const { return m_error == ERROR_SUCCESS; }
   // The Windows error of the first failure: the DLL's load, or ERROR_PROC_NOT_FOUND.
   DWORD Error() const { return m_error; }
-  // What failed, for the run's log: "WINHTTP.dll could not be loaded from the system folder (error 126)".
-  const std::wstring& Problem() const { return m_problem; }
+  // What failed, for the run's log: "WINHTTP.dll could not be loaded from the system folder (error 126)",
+  // "WINHTTP.dll has no function WinHttpOpen (error 127)".
+  std::wstring Problem() const;
 
  private:
   FARPROC Lookup(const char* name);
-  void Failed(DWORD error, const std::wstring& what);
 
-  std::wstring m_dll;
+  const wchar_t* m_dll;
   HMODULE m_module = nullptr;
   DWORD m_error = ERROR_SUCCESS;
-  std::wstring m_problem;
+  const char* m_missing = nullptr;  // the first function not found
 };
 
 }  // namespace win

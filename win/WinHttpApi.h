@@ -24,16 +24,13 @@
 namespace win {
 
 struct WinHttpApi {
-  WinHttpApi() { WIN_WINHTTP_FUNCTIONS(WIN_SYSTEM_FUNCTION_FIND) }
+  WinHttpApi();
 
   SystemLibrary library{L"WINHTTP.dll", SystemDllSource::SystemFolder};
   WIN_WINHTTP_FUNCTIONS(WIN_SYSTEM_FUNCTION_MEMBER)
 };
 
 // Loaded on the first call, from whichever thread makes it.
-inline const WinHttpApi& WinHttp() {
-  static const WinHttpApi api;
-  return api;
-}
+const WinHttpApi& WinHttp();
 
 }  // namespace win

@@ -18,16 +18,13 @@
 namespace win {
 
 struct WinInetApi {
-  WinInetApi() { WIN_WININET_FUNCTIONS(WIN_SYSTEM_FUNCTION_FIND) }
+  WinInetApi();
 
   SystemLibrary library{L"WININET.dll", SystemDllSource::SystemFolder};
   WIN_WININET_FUNCTIONS(WIN_SYSTEM_FUNCTION_MEMBER)
 };
 
 // Loaded on the first call, from whichever thread makes it.
-inline const WinInetApi& WinInet() {
-  static const WinInetApi api;
-  return api;
-}
+const WinInetApi& WinInet();
 
 }  // namespace win
